@@ -1,0 +1,42 @@
+#include "batch/path_helpers.h"
+
+#include <sys/stat.h>
+
+namespace morvane {
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return true;
+    }
+    return S_ISDIR(info.st_mode);
+}
+
+std::string DirectoryOf(const std::string& path) {
+    if (IsDirectory(path)) {
+        return path;
+    }
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+std::string BaseNameOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    const size_t end = dot != std::string_view::npos && dot >= start ? dot : path.size();
+    return std::string(path.substr(start, end - start));
+}
+
+std::string ExtensionOf(std::string_view path) {
+    const size_t dot = path.rfind('.');
+    std::string extension(dot == std::string_view::npos ? path : path.substr(dot + 1));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return extension;
+}
+
+}  // namespace morvane

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdio>
+
+#include "log/log_window.h"
+
+namespace morvane {
+
+// A log window for headless use: text and links, as plain text, on a C stream.
+class ConsoleLogWindow final : public LogWindow {
+public:
+    explicit ConsoleLogWindow(std::FILE* stream = stdout) : stream_(stream) {}
+
+    void appendText(std::string_view text) override;
+    void appendLink(std::string_view path) override;
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace morvane

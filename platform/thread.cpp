@@ -1,0 +1,45 @@
+#include "platform/thread.h"
+
+#include <utility>
+
+namespace morvane {
+
+Thread::Thread(std::function<int()> body) : state_(std::make_shared<State>()) {
+    thread_ = std::thread([state = state_, body = std::move(body)] {
+        const int code = body();
+        state->exitCode.store(code, std::memory_order_release);
+        state->finished.store(true, std::memory_order_release);
+    });
+}
+
+Thread& Thread::operator=(Thread&& other) noexcept {
+    if (this != &other) {
+        join();
+        state_ = std::move(other.state_);
+        thread_ = std::move(other.thread_);
+    }
+    return *this;
+}
+
+Thread::~Thread() {
+    join();
+}
+
+bool Thread::isRunning() const {
+    return state_ && !state_->finished.load(std::memory_order_acquire);
+}
+
+int Thread::exitCode() const {
+    if (!state_ || !state_->finished.load(std::memory_order_acquire)) {
+        return kStillActive;
+    }
+    return state_->exitCode.load(std::memory_order_acquire);
+}
+
+void Thread::join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+}  // namespace morvane

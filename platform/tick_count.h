@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+namespace morvane {
+
+// Milliseconds since an arbitrary start, as a 32-bit count that wraps to 0 after about
+// 49.7 days. Differences taken with ticksBetween survive one wrap.
+uint32_t tickCount();
+
+// The milliseconds from `earlier` to `later`, in unsigned 32-bit arithmetic.
+constexpr uint32_t ticksBetween(uint32_t earlier, uint32_t later) {
+    return later - earlier;
+}
+
+}  // namespace morvane

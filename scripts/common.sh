@@ -1,0 +1,35 @@
+# Shared by the scripts: installs what the build needs and builds into a folder.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+PACKAGES=(
+    build-essential cmake pkg-config ccache
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+    qt6-base-dev
+    libgtest-dev libgmock-dev
+)
+
+install_packages() {
+    local missing=() package
+    for package in "${PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+}
+
+# build FOLDER [cmake options...]
+build() {
+    local folder=$1
+    shift
+    cmake -S "$ROOT" -B "$ROOT/$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$ROOT/$folder" -j"$JOBS"
+}

@@ -1,0 +1,39 @@
+#include "settings/settings_location.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace morvane {
+namespace {
+
+bool isAbsolute(const char* path) {
+    return path != nullptr && path[0] == '/';
+}
+
+}  // namespace
+
+std::filesystem::path settingsFilePath(const char* xdgConfigHome, const char* home) {
+    std::filesystem::path configHome;
+    if (isAbsolute(xdgConfigHome)) {
+        configHome = xdgConfigHome;
+    } else if (home != nullptr && home[0] != '\0') {
+        configHome = std::filesystem::path(home) / ".config";
+    } else {
+        return {};
+    }
+    return configHome / "morvane" / "settings.reg";
+}
+
+std::filesystem::path defaultSettingsFilePath() {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        if (const passwd* user = ::getpwuid(::getuid())) {
+            home = user->pw_dir;
+        }
+    }
+    return settingsFilePath(std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+}  // namespace morvane

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "batch/output_paths.h"
+#include "batch/path_helpers.h"
+#include "tests/support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+TEST(PathHelpers, SplitNamesAtTheLastSeparatorAndDot) {
+    EXPECT_EQ(BaseNameOf("/clips/Holiday.2006.AVI"), "Holiday.2006");
+    EXPECT_EQ(BaseNameOf("/my.dir/file"), "file");
+    EXPECT_EQ(BaseNameOf("Movie"), "Movie");
+    EXPECT_EQ(BaseNameOf("/a/.hidden"), "");
+    EXPECT_EQ(BaseNameOf("/a/b.c.d"), "b.c");
+    EXPECT_EQ(BaseNameOf(""), "");
+
+    EXPECT_EQ(ExtensionOf("/clips/Holiday.2006.AVI"), "avi");
+    EXPECT_EQ(ExtensionOf("/in/b.FlV"), "flv");
+    EXPECT_EQ(ExtensionOf("/my.dir/File"), "dir/file");
+    EXPECT_EQ(ExtensionOf("/NoDot"), "/nodot");
+    EXPECT_EQ(ExtensionOf("/in/Ünï.MKV"), "mkv");
+    EXPECT_EQ(ExtensionOf(""), "");
+}
+
+TEST(PathHelpers, AskTheFileSystemWhatIsAFolder) {
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    const std::string file = (dir / "b.avi").string();
+    writeFile(file, "x");
+
+    EXPECT_TRUE(IsDirectory(folder));
+    EXPECT_FALSE(IsDirectory(file));
+    EXPECT_TRUE(IsDirectory(folder + "/vanished.avi"));
+    EXPECT_TRUE(IsDirectory(""));
+
+    EXPECT_EQ(DirectoryOf(file), folder);
+    EXPECT_EQ(DirectoryOf(folder), folder);
+    EXPECT_EQ(DirectoryOf(folder + "/vanished.avi"), folder + "/vanished.avi");
+}
+
+TEST(OutputPaths, FollowTheModeOfTheBatch) {
+    EXPECT_EQ(defaultDestinationFile("/clips/Holiday.AVI"), "Holiday.flv");
+    EXPECT_EQ(fileModeOutputPath("/out", "x"), "/out/x");
+    EXPECT_EQ(fileModeOutputPath("/out", "out.mp4"), "/out/out.mp4");
+    EXPECT_EQ(fileModeOutputPath("/", "Holiday.flv"), "//Holiday.flv");
+
+    EXPECT_EQ(directoryBatchOutputPath("/out", "/clips/Holiday.AVI"), "/out/Holiday.avi.flv");
+    EXPECT_EQ(directoryBatchOutputPath("/in", "/in/new.MPG"), "/in/new.mpg.flv");
+    EXPECT_EQ(directoryBatchOutputPath("/out", "/in/a.avi"), "/out/a.avi.flv");
+    EXPECT_EQ(directoryBatchOutputPath("/out", "/in/a.mpg"), "/out/a.mpg.flv");
+    // Without a dot in the file name there is no extension to keep.
+    EXPECT_EQ(directoryBatchOutputPath("/out", "/my.dir/README"), "/out/README.flv");
+    EXPECT_EQ(directoryBatchOutputPath("/out", "/in/.hidden"), "/out/.hidden.flv");
+
+    EXPECT_EQ(furtherFileOutputPath(0, "/out", "/in/b.avi"), "/out/b.flv");
+    EXPECT_EQ(furtherFileOutputPath(1, "/out", "/in/b.avi"), "/out/b.avi.flv");
+    EXPECT_EQ(furtherFileOutputPath(7, "/out", "/in/b.avi"), "/out/b");
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/settings_file.h"
+#include "settings/settings_file_format.h"
+#include "settings/settings_location.h"
+#include "settings/settings_store.h"
+#include "tests/support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+std::unique_ptr<SettingsStore> storeAt(const std::filesystem::path& path) {
+    return std::make_unique<SettingsStore>(std::make_unique<FileSettingsBacking>(path));
+}
+
+std::vector<std::string> leftoverTemporaries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename() != "settings.reg") {
+            names.push_back(entry.path().filename());
+        }
+    }
+    return names;
+}
+
+TEST(SettingsFile, TextsAndNumbersSurviveARoundTrip) {
+    TempDir dir;
+    const auto path = dir / "settings.reg";
+    const std::string longPath = "/" + std::string(3999, 'p');
+    const std::vector<std::pair<std::string, std::string>> texts{
+        {"Quote", "say \"cheese\""},
+        {"Backslash", "C:\\clips\\a\\"},
+        {"Lines", "one\ntwo\r\nthree\n"},
+        {"Letters", "/home/zoë/Видео/映画 🎬"},
+        {"Long", longPath},
+        {"Empty", ""},
+        {"Tricky \"name\"\\\n", "value"},
+    };
+    const std::vector<std::pair<std::string, int32_t>> numbers{
+        {"Minus one", -1}, {"Zero", 0}, {"Largest", 2147483647}, {"Smallest", -2147483647 - 1}};
+    {
+        auto store = storeAt(path);
+        for (const auto& [name, text] : texts) {
+            store->setText(name, text);
+        }
+        for (const auto& [name, number] : numbers) {
+            store->setNumber(name, number);
+        }
+        ASSERT_TRUE(store->writeAll());
+    }
+    const std::string file = readFile(path);
+    EXPECT_NE(file.find("\"Minus one\"=dword:ffffffff\n"), std::string::npos);
+    EXPECT_NE(file.find("\"Smallest\"=dword:80000000\n"), std::string::npos);
+    EXPECT_NE(file.find("\"Lines\"=\"one\\ntwo\\r\\nthree\\n\"\n"), std::string::npos);
+
+    auto reloaded = storeAt(path);
+    for (const auto& [name, text] : texts) {
+        EXPECT_EQ(reloaded->getText(name), text) << name;
+    }
+    for (const auto& [name, number] : numbers) {
+        EXPECT_EQ(reloaded->getNumber(name), number) << name;
+    }
+}
+
+TEST(SettingsFile, KeepsOtherLinesAndSkipsMalformedOnes) {
+    TempDir dir;
+    const auto path = dir / "settings.reg";
+    writeFile(path,
+              "\xEF\xBB\xBF; written by hand\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvane]\r\n"
+              "\r\n"
+              "\"Blob\"=hex:01,02,03\r\n"
+              "\"Width\"=dword:0000014G\r\n"
+              "\"Broken\"=\"no end\n"
+              "\"Height\"=DWORD:1\n"
+              "garbage line\n"
+              "\"Size Mode\"=dword:0000000A\r\n"
+              "\"Source\"=\"/a \\\"b\\\"\"  \n"
+              "\"Source\"=\"/shadowed\"\n"
+              "\"Mode\"=hex(b):00\n");
+    auto store = storeAt(path);
+    EXPECT_EQ(store->getNumber("Size Mode"), 10);  // lines after bad ones still load
+    EXPECT_EQ(store->getText("Source"), "/a \"b\"");
+    EXPECT_FALSE(store->holds("Width"));
+    EXPECT_FALSE(store->holds("Height"));
+    EXPECT_FALSE(store->holds("Blob"));
+    EXPECT_FALSE(store->holds("Mode"));
+
+    store->setNumber("Width", 320);
+    store->setNumber("Mode", 1);
+    store->setText("Source", "/new");
+    store->setNumber("Audio Mode", 0);
+    ASSERT_TRUE(store->writeAll());
+    EXPECT_EQ(readFile(path),
+              "\xEF\xBB\xBF; written by hand\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvane]\r\n"
+              "\r\n"
+              "\"Blob\"=hex:01,02,03\r\n"
+              "\"Width\"=dword:00000140\n"
+              "\"Broken\"=\"no end\n"
+              "\"Height\"=DWORD:1\n"
+              "garbage line\n"
+              "\"Size Mode\"=dword:0000000a\n"
+              "\"Source\"=\"/new\"\n"
+              "\"Mode\"=dword:00000001\n"
+              "\"Audio Mode\"=dword:00000000\n");
+}
+
+TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolder) {
+    TempDir dir;
+    const auto folder = dir / "config/morvane";
+    auto store = storeAt(folder / "settings.reg");
+    EXPECT_EQ(store->getNumber("Width"), -1);
+    EXPECT_EQ(store->getText("Source"), "");
+
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700U);
+    ASSERT_EQ(::stat((folder / "settings.reg").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600U);
+    EXPECT_EQ(readFile(folder / "settings.reg"), "");
+}
+
+TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
+    TempDir dir;
+    const auto path = dir / "settings.reg";
+    auto store = storeAt(path);
+    store->setText("Source", "/old");
+    ASSERT_TRUE(store->writeAll());
+    const std::string before = readFile(path);
+
+    // A file-size limit below the new text makes the write fail as a full disk would.
+    store->setText("Source", std::string(64 * 1024, 'x'));
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = store->writeAll();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_TRUE(leftoverTemporaries(dir.path()).empty());
+}
+
+TEST(SettingsFile, ConcurrentWritesNeverTearTheFile) {
+    TempDir dir;
+    const auto path = dir / "settings.reg";
+    writeFile(path, "; keep me\n");
+    std::vector<std::unique_ptr<SettingsStore>> stores;
+    for (int i = 0; i < 4; ++i) {
+        stores.push_back(storeAt(path));
+        stores.back()->setText("Writer " + std::to_string(i), std::string(5000, 'a' + i));
+        stores.back()->setNumber("Shared", i);
+    }
+    std::vector<std::thread> writers;
+    for (auto& store : stores) {
+        writers.emplace_back([&store] {
+            for (int round = 0; round < 20; ++round) {
+                EXPECT_TRUE(store->writeAll());
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+
+    auto reloaded = storeAt(path);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(reloaded->getText("Writer " + std::to_string(i)), std::string(5000, 'a' + i));
+    }
+    EXPECT_GE(reloaded->getNumber("Shared"), 0);
+    EXPECT_TRUE(readFile(path).starts_with("; keep me\n"));
+    EXPECT_TRUE(leftoverTemporaries(dir.path()).empty());
+}
+
+TEST(SettingsFile, AFolderThatCannotBeMadeLeavesTheStoreOnDefaults) {
+    TempDir dir;
+    writeFile(dir / "not-a-folder", "");
+    auto store = storeAt(dir / "not-a-folder/morvane/settings.reg");
+    EXPECT_FALSE(store->load());
+    store->setNumber("Width", 640);
+    EXPECT_FALSE(store->writeAll());
+    EXPECT_EQ(store->getNumber("Width"), 640);
+}
+
+TEST(SettingsFile, WritesThroughASymbolicLink) {
+    TempDir dir;
+    writeFile(dir / "real.reg", "");
+    std::filesystem::create_symlink(dir / "real.reg", dir / "settings.reg");
+    auto store = storeAt(dir / "settings.reg");
+    store->setNumber("Width", 1);
+    ASSERT_TRUE(store->writeAll());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "settings.reg"));
+    EXPECT_EQ(readFile(dir / "real.reg"), "\"Width\"=dword:00000001\n");
+}
+
+TEST(SettingsLocation, FollowsXdgConfigHomeOnlyWhenAbsolute) {
+    EXPECT_EQ(settingsFilePath("/x/cfg", "/home/ann"), "/x/cfg/morvane/settings.reg");
+    EXPECT_EQ(settingsFilePath(nullptr, "/home/ann"), "/home/ann/.config/morvane/settings.reg");
+    EXPECT_EQ(settingsFilePath("", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
+    EXPECT_EQ(settingsFilePath("cfg", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
+    EXPECT_EQ(settingsFilePath(nullptr, nullptr), "");
+
+    TempDir dir;
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().string());
+    EXPECT_EQ(defaultSettingsFilePath(), dir / "morvane/settings.reg");
+}
+
+TEST(SettingsFileFormat, ReadsDwordDigitsInEitherCaseAndRefusesBadEscapes) {
+    EXPECT_EQ(parseSettingsLine("\"A\"=dword:FFFFFFFE").value.number, -2);
+    EXPECT_EQ(parseSettingsLine("\"A\"=dword:7fffffff").value.number, 2147483647);
+    EXPECT_EQ(parseSettingsLine("\"A\"=dword:123456789").kind, SettingsLine::Kind::Malformed);
+    EXPECT_EQ(parseSettingsLine("\"A\"=dword:").kind, SettingsLine::Kind::Malformed);
+    EXPECT_EQ(parseSettingsLine("\"A\"=\"tab\\t\"").kind, SettingsLine::Kind::Malformed);
+    EXPECT_EQ(parseSettingsLine("\"A\"=\"x\" trailing").kind, SettingsLine::Kind::Malformed);
+    EXPECT_EQ(parseSettingsLine("  ; comment").kind, SettingsLine::Kind::NoValue);
+    EXPECT_EQ(formatSettingsLine("A", SettingValue::ofNumber(320)), "\"A\"=dword:00000140");
+}
+
+}  // namespace
+}  // namespace morvane
