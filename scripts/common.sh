@@ -8,7 +8,7 @@ PACKAGES=(
     build-essential cmake pkg-config ccache
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     qt6-base-dev
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
 )
 
 install_packages() {

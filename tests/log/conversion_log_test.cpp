@@ -7,6 +7,7 @@
 
 #include "log/console_log_window.h"
 #include "log/conversion_log.h"
+#include "tests/support/recording_log_window.h"
 #include "tests/support/temp_dir.h"
 
 namespace morvane {
@@ -16,21 +17,12 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-class RecordingWindow final : public LogWindow {
-public:
-    void appendText(std::string_view text) override { entries.push_back(std::string(text)); }
-    void appendLink(std::string_view path) override {
-        entries.push_back("<" + std::string(path) + ">");
-    }
-    std::vector<std::string> entries;
-};
-
 TEST(ConversionLog, AppendsExactBytesToBothSinks) {
     TempDir dir;
     const auto path = dir / "morvane.log";
     writeFile(path, "earlier run\n");
     ConversionLog log;
-    RecordingWindow window;
+    test::RecordingLogWindow window;
     ASSERT_TRUE(log.open(path));
     log.setWindow(&window);
 
@@ -57,7 +49,7 @@ TEST(ConversionLog, AppendsExactBytesToBothSinks) {
     const std::vector<std::string> expected{
         "Output filename: ", "</out/zoë.flv>", "\n", "done\n", longLine, wideLine, "cut",
         "after close\n"};
-    EXPECT_EQ(window.entries, expected);
+    EXPECT_EQ(window.entries(), expected);
 }
 
 TEST(ConversionLog, LinesOfConcurrentWritersStayWhole) {
@@ -88,11 +80,11 @@ TEST(ConversionLog, LinesOfConcurrentWritersStayWhole) {
 TEST(ConversionLog, GoesOnToTheWindowWhenTheFileCannotBeOpened) {
     TempDir dir;
     ConversionLog log;
-    RecordingWindow window;
+    test::RecordingLogWindow window;
     log.setWindow(&window);
     EXPECT_FALSE(log.open(dir / "missing-folder/morvane.log"));
     log.writeLine("still shown\n");
-    EXPECT_EQ(window.entries, std::vector<std::string>{"still shown\n"});
+    EXPECT_EQ(window.entries(), std::vector<std::string>{"still shown\n"});
 }
 
 TEST(ConsoleLogWindow, PrintsLinksAsPlainPaths) {

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/auto_reset_event.h"
+#include "platform/byte_buffer.h"
 #include "platform/counting_semaphore.h"
 #include "platform/thread.h"
 #include "platform/tick_count.h"
@@ -93,6 +94,24 @@ TEST(TickCount, DifferencesSurviveTheWrap) {
     });
     sleeper.join();
     EXPECT_GE(ticksBetween(before, tickCount()), 25U);
+}
+
+TEST(BufferPool, RecyclesBuffersAndOutlivesNone) {
+    auto pool = BufferPool::create(2);
+    uint8_t* first = nullptr;
+    {
+        ByteBuffer buffer = pool->take(1000);
+        first = buffer.get();
+    }
+    ByteBuffer again = pool->take(1000);
+    EXPECT_EQ(again.get(), first);
+    ByteBuffer other = pool->take(500);  // another size: a new buffer
+    EXPECT_NE(other.get(), first);
+
+    // A buffer released after its pool has gone is simply freed.
+    pool.reset();
+    again.reset();
+    other.reset();
 }
 
 }  // namespace

@@ -1,0 +1,263 @@
+#include "encoder/flv_encoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "platform/debug_output.h"
+#include "platform/executable_path.h"
+#include "platform/ffmpeg_log.h"
+#include "platform/tick_count.h"
+
+extern "C" {
+#include <libavutil/dict.h>
+#include <libavutil/mathematics.h>
+}
+
+namespace morvane {
+namespace {
+
+constexpr AVRational kMilliseconds{1, 1000};
+
+int64_t kbpsToBitRate(int kbps) {
+    return static_cast<int64_t>(kbps) << 10;
+}
+
+int toleranceOf(int64_t bitRate) {
+    return static_cast<int>(static_cast<double>(bitRate) * 0.01);
+}
+
+}  // namespace
+
+FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
+                       int bitsPerSample, int channels, ConversionLog& log)
+    : width_(width),
+      height_(height),
+      audioKbps_(audioKbps),
+      videoKbps_(videoKbps),
+      sampleRate_(sampleRate),
+      bitsPerSample_(bitsPerSample),
+      channels_(channels),
+      log_(log),
+      watermarkPath_(executableDirectory() / "watermark.png") {}
+
+FlvEncoder::~FlvEncoder() {
+    close();
+}
+
+bool FlvEncoder::fail(std::string_view message) {
+    log_.writeLine(message);
+    release();
+    return false;
+}
+
+bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
+    close();
+    overlay_.loadWatermark(watermarkPath_);
+    lastOutputBytes_ = 0;
+    lastAudioPts_ = 0;
+    lastVideoPts_.reset();
+    firstPacketMs_.reset();
+    pictureValid_ = false;
+    firstAudioTick_ = 0;
+    audioClockPending_ = true;
+    routeFfmpegLogToDebugOutput();
+
+    const AVOutputFormat* format = av_guess_format("flv", nullptr, nullptr);
+    if (format == nullptr) {
+        return fail("Invalid output format parameters\n");
+    }
+    AVFormatContext* context = nullptr;
+    if (avformat_alloc_output_context2(&context, format, nullptr, nullptr) < 0) {
+        return fail("Invalid output format parameters\n");
+    }
+    outputContext_.reset(context);
+    // The muxer opens the file again by this name to insert the key frame index.
+    context->url = av_strdup(("file:" + outputPath).c_str());
+
+    if (format->audio_codec != AV_CODEC_ID_NONE && channels_ > 0 && !openAudioStream(*format)) {
+        return false;
+    }
+    if (format->video_codec != AV_CODEC_ID_NONE && !openVideoStream(*format)) {
+        return false;
+    }
+
+    if (context->url == nullptr || !output_.open(outputFd)) {
+        return fail("Invalid output format parameters\n");
+    }
+    context->pb = output_.context();
+    context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "flvflags", "add_keyframe_index", 0);
+    const int written = avformat_write_header(context, &options);
+    av_dict_free(&options);
+    if (written < 0) {
+        return fail("Invalid output format parameters\n");
+    }
+    headerWritten_ = true;
+    return true;
+}
+
+bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
+    audioStream_ = avformat_new_stream(outputContext_.get(), nullptr);
+    if (audioStream_ == nullptr) {
+        return fail("Could not alloc audio stream\n");
+    }
+    audioStream_->id = 1;
+    const int64_t bitRate = kbpsToBitRate(audioKbps_);
+    const AudioEncoderSettings settings{bitRate,     toleranceOf(bitRate),
+                                        sampleRate_, bitsPerSample_,
+                                        channels_,   audioKbps_ > 32 ? AV_CODEC_FLAG_QSCALE : 0};
+    switch (audio_.open(format.audio_codec, settings)) {
+        case AudioEncoder::OpenResult::NoEncoder:
+            return fail("audio codec not found\n");
+        case AudioEncoder::OpenResult::Refused:
+            return fail("could not open audio codec\n");
+        case AudioEncoder::OpenResult::Opened:
+            break;
+    }
+    avcodec_parameters_from_context(audioStream_->codecpar, audio_.context());
+    audioStream_->time_base = audio_.context()->time_base;
+    audioFrameBytes_.store(audio_.frameBytes(), std::memory_order_release);
+    hasAudioStream_.store(true, std::memory_order_release);
+    return true;
+}
+
+bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
+    videoStream_ = avformat_new_stream(outputContext_.get(), nullptr);
+    if (videoStream_ == nullptr) {
+        return fail("Could not alloc video stream\n");
+    }
+    videoStream_->id = 0;
+    // A source slower than one frame a second is encoded at one: a time base of 1/0 can never
+    // open.
+    const int frameRate = std::max(frameRate_, 1);
+    const int64_t bitRate = kbpsToBitRate(videoKbps_);
+    const VideoEncoderSettings settings{width_, height_, frameRate, bitRate, toleranceOf(bitRate)};
+    switch (video_.open(format.video_codec, settings)) {
+        case VideoEncoder::OpenResult::NoEncoder:
+            return fail("video codec not found\n");
+        case VideoEncoder::OpenResult::Refused:
+            return fail("could not open video codec\n");
+        case VideoEncoder::OpenResult::Opened:
+            break;
+    }
+    avcodec_parameters_from_context(videoStream_->codecpar, video_.context());
+    videoStream_->time_base = video_.context()->time_base;
+    // Without it the key frame index would hold no valid times.
+    videoStream_->avg_frame_rate = {frameRate, 1};
+    return true;
+}
+
+void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs) {
+    if (!firstPacketMs_) {
+        firstPacketMs_ = ms;
+    }
+    // The muxer refuses a packet earlier than the file's first one.
+    ms = std::max(ms, *firstPacketMs_);
+    packet.stream_index = stream->index;
+    packet.pts = ms;
+    packet.dts = ms;
+    packet.duration = durationMs;
+    packet.pos = -1;
+    av_write_frame(outputContext_.get(), &packet);
+    avio_flush(outputContext_->pb);
+}
+
+void FlvEncoder::writeAudioPacket(AVPacket& packet) {
+    const AVRational codecTime = audio_.context()->time_base;
+    int64_t ms =
+        std::max<int64_t>(0, av_rescale_q_rnd(packet.pts, codecTime, kMilliseconds, AV_ROUND_DOWN));
+    if (ms <= lastAudioPts_) {
+        ms = lastAudioPts_ + 1;
+    }
+    packet.flags |= AV_PKT_FLAG_KEY;
+    writePacket(packet, audioStream_, ms, av_rescale_q(packet.duration, codecTime, kMilliseconds));
+    lastAudioPts_ = ms;
+}
+
+void FlvEncoder::writeVideoPacket(AVPacket& packet, int64_t ptsMs) {
+    int64_t ms = ptsMs;
+    if (ptsMs == -1) {
+        ms = ticksBetween(firstAudioTick_, tickCount());
+    }
+    if (ms <= lastAudioPts_ && lastAudioPts_ != 0) {
+        ms = lastAudioPts_ + 1;
+    }
+    // A video time that goes back (a jump in the source) would be refused by the muxer.
+    if (lastVideoPts_ && ms < *lastVideoPts_) {
+        ms = *lastVideoPts_;
+    }
+    writePacket(packet, videoStream_, ms, av_rescale(1, 1000, std::max(frameRate_, 1)));
+    lastVideoPts_ = ms;
+}
+
+bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
+    lastOutputBytes_ = 0;
+    if (audioClockPending_) {
+        firstAudioTick_ = tickCount();
+        audioClockPending_ = false;
+    }
+    if (audioStream_ == nullptr || samples == nullptr) {
+        return false;
+    }
+    const int64_t pts = av_rescale(ptsMs, sampleRate_, 1000);
+    const bool encoded =
+        audio_.encode(samples, pts, [this](AVPacket& packet) { writeAudioPacket(packet); });
+    lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
+    return encoded;
+}
+
+bool FlvEncoder::encodeVideo(int64_t ptsMs) {
+    lastOutputBytes_ = 0;
+    if (videoStream_ == nullptr) {
+        return false;
+    }
+    // Without a new frame the previous picture is encoded again.
+    if (overlay_.hasFrame()) {
+        const AVCodecContext* codec = video_.context();
+        const std::optional<YuvPlanes> picture = video_.writablePicture();
+        pictureValid_ = picture && overlay_.convertFrame(codec->width, codec->height, *picture);
+    }
+    if (!pictureValid_) {
+        return false;
+    }
+    const bool encoded =
+        video_.encode([this, ptsMs](AVPacket& packet) { writeVideoPacket(packet, ptsMs); });
+    lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
+    char line[48];
+    std::snprintf(line, sizeof line, "video frame size = %d\n", lastOutputBytes_);
+    debugOutput(line);
+    return encoded;
+}
+
+void FlvEncoder::close() {
+    overlay_.releaseFrame();
+    if (headerWritten_) {
+        audio_.drain([this](AVPacket& packet) { writeAudioPacket(packet); });
+        video_.drain(
+            [this](AVPacket& packet) { writeVideoPacket(packet, lastVideoPts_.value_or(0)); });
+        output_.writePending();
+        output_.writeDirectly();
+        av_write_trailer(outputContext_.get());
+        avio_flush(outputContext_->pb);
+    }
+    release();
+    overlay_.releaseWatermark();
+}
+
+void FlvEncoder::release() {
+    headerWritten_ = false;
+    hasAudioStream_.store(false, std::memory_order_release);
+    audio_.close();
+    video_.close();
+    audioStream_ = nullptr;
+    videoStream_ = nullptr;
+    if (outputContext_) {
+        outputContext_->pb = nullptr;
+    }
+    outputContext_.reset();
+    output_.close();
+}
+
+}  // namespace morvane

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "encoder/audio_encoder.h"
+#include "encoder/flv_output.h"
+#include "encoder/frame_bitmap.h"
+#include "encoder/video_encoder.h"
+#include "encoder/watermark_overlay.h"
+#include "log/conversion_log.h"
+#include "platform/ffmpeg_ptr.h"
+
+namespace morvane {
+
+// Writes one FLV file at a time, and is reused for every file of a batch: set the frame rate
+// and output size, open() on an output file, feed it frames and PCM, close().
+//
+// The streams and codecs are the "flv" format's defaults (FLV1 video, MP3 audio with Debian's
+// FFmpeg). Packets carry millisecond timestamps; an audio packet never repeats the previous
+// audio time, and a video packet never lies before the last audio packet written.
+//
+// Threads: open() and close() run on the session thread; the encode and write operations on
+// the encoder thread. Callers serialise them with lock()/unlock(). hasAudioStream() and
+// audioFrameBytes() may be read at any time without the lock.
+class FlvEncoder {
+public:
+    FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
+               int bitsPerSample, int channels, ConversionLog& log);
+    FlvEncoder(const FlvEncoder&) = delete;
+    FlvEncoder& operator=(const FlvEncoder&) = delete;
+    ~FlvEncoder();
+
+    void setFrameRate(int frameRate) { frameRate_ = frameRate; }
+    void setWidth(int width) { width_ = width; }
+    void setHeight(int height) { height_ = height; }
+    // By default "watermark.png" in the executable's folder.
+    void setWatermarkPath(std::filesystem::path path) { watermarkPath_ = std::move(path); }
+
+    void lock() { mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
+
+    // Prepares the streams, codecs and muxer for one file written through `outputFd` (not
+    // owned, positioned anywhere: the file is written from its start). `outputPath` names the
+    // same file: the muxer reads it back while it finishes the file. False after a failure that
+    // ends the program, already logged ("Could not alloc audio stream\n", "audio codec not
+    // found\n", "could not open audio codec\n", "Invalid output format parameters\n", ...).
+    bool open(int outputFd, const std::string& outputPath);
+    // Finishes the file (drains both codecs, writes the index, duration and size into its
+    // metadata) and releases everything open() made. Nothing to do when not open.
+    void close();
+    // Releases everything before the encoder is deleted.
+    void cleanup() { close(); }
+
+    // The frame that the next encodeVideo() encodes.
+    void setFrame(FrameBitmap frame) { overlay_.setFrame(std::move(frame)); }
+    // One frame of interleaved PCM of exactly audioFrameBytes() bytes. False when there is no
+    // audio stream or the codec fails; lastOutputBytes() then is 0.
+    bool encodeAudio(const uint8_t* samples, int64_t ptsMs);
+    // The current frame (or, without one, the previous picture again). False when there is no
+    // video stream or the codec fails.
+    bool encodeVideo(int64_t ptsMs);
+    // The bytes that the last encode added to the file.
+    int lastOutputBytes() const { return lastOutputBytes_; }
+    // Puts them into the file; the file's first bytes get the FLV header fix-up.
+    void writeOutput() { output_.writePending(); }
+    // A write to the output file failed since open(): the file is incomplete.
+    bool outputFailed() const { return output_.failed(); }
+
+    bool hasAudioStream() const { return hasAudioStream_.load(std::memory_order_acquire); }
+    int audioFrameBytes() const { return audioFrameBytes_.load(std::memory_order_acquire); }
+
+    const AVCodecContext* audioCodec() const { return audio_.context(); }
+    const AVCodecContext* videoCodec() const { return video_.context(); }
+
+private:
+    bool fail(std::string_view message);
+    bool openAudioStream(const AVOutputFormat& format);
+    bool openVideoStream(const AVOutputFormat& format);
+    // Muxes one packet at `ms`, keeping each stream's times rising and none before the file's
+    // first packet.
+    void writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs);
+    void writeAudioPacket(AVPacket& packet);
+    void writeVideoPacket(AVPacket& packet, int64_t ptsMs);
+    void release();
+
+    int width_;
+    int height_;
+    int frameRate_ = 100;
+    const int audioKbps_;
+    const int videoKbps_;
+    const int sampleRate_;
+    const int bitsPerSample_;
+    const int channels_;
+    ConversionLog& log_;
+    std::filesystem::path watermarkPath_;
+    std::mutex mutex_;
+
+    // Per file.
+    uint32_t firstAudioTick_ = 0;
+    bool audioClockPending_ = true;
+    int lastOutputBytes_ = 0;
+    int64_t lastAudioPts_ = 0;
+    std::optional<int64_t> lastVideoPts_;
+    std::optional<int64_t> firstPacketMs_;
+    bool headerWritten_ = false;
+    bool pictureValid_ = false;  // the codec's picture holds a converted frame
+
+    OutputContextPtr outputContext_;
+    AVStream* audioStream_ = nullptr;
+    AVStream* videoStream_ = nullptr;
+    FlvOutput output_;
+    AudioEncoder audio_;
+    VideoEncoder video_;
+    WatermarkOverlay overlay_;
+    std::atomic<bool> hasAudioStream_{false};
+    std::atomic<int> audioFrameBytes_{0};
+};
+
+}  // namespace morvane

@@ -1,0 +1,19 @@
+#include "encoder/packet_handler.h"
+
+namespace morvane {
+
+bool receivePackets(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler) {
+    for (;;) {
+        const int received = avcodec_receive_packet(codec, packet);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+            return true;
+        }
+        if (received < 0) {
+            return false;
+        }
+        handler(*packet);
+        av_packet_unref(packet);
+    }
+}
+
+}  // namespace morvane

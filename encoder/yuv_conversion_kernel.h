@@ -1,0 +1,157 @@
+// The vector kernel of convertToYuv420, written once over a vector type. Included only by the
+// translation units built for one instruction set each (AVX2, AVX-512BW), which supply `V`.
+//
+// Luma stays in 16-bit lanes and exact: with n = 299 R + 587 G + 114 B,
+//   n / 8 = 32 (R + 2 G) + (43 R + 75 G + 114 B) / 8   (both rounded down; 256 R + 512 G is a
+//           multiple of 8, and 43 R + 75 G + 114 B < 65536),
+//   n / 1000 = (n / 8) / 125 = ((n / 8) * 33555) >> 22  for n / 8 < 32768.
+// Chroma needs 32 bits; its division by 10,000 goes through float, exact because the float
+// product's error stays below the half step added before truncation. Both are checked against
+// the plain code for every colour by the tests.
+//
+// Each 128-bit lane of a register handles 16 pixels, read as three 16-byte loads.
+#pragma once
+
+#include <cstdint>
+
+#include "encoder/yuv_conversion.h"
+
+namespace morvane::detail {
+namespace {
+
+template <typename V>
+struct Kernel {
+    using Reg = typename V::Reg;
+    static constexpr int kPixelsPerStep = 16 * V::kLanes;
+
+    // An output register gathers bytes from two neighbouring loads of each lane.
+    struct Gather {
+        Reg fromFirst;
+        Reg fromSecond;
+    };
+
+    // `sourceOf(i)` names the byte (of the lane's 48) that output byte i takes, or -1 for 0.
+    template <typename SourceOf>
+    static Gather makeGather(int firstLoad, SourceOf sourceOf) {
+        int8_t first[16];
+        int8_t second[16];
+        for (int i = 0; i < 16; ++i) {
+            const int source = sourceOf(i);
+            const int inFirst = source - 16 * firstLoad;
+            const int inSecond = inFirst - 16;
+            first[i] =
+                source >= 0 && inFirst >= 0 && inFirst < 16 ? static_cast<int8_t>(inFirst) : -1;
+            second[i] =
+                source >= 0 && inSecond >= 0 && inSecond < 16 ? static_cast<int8_t>(inSecond) : -1;
+        }
+        return {V::broadcastLane(first), V::broadcastLane(second)};
+    }
+
+    // [half]: pixels 0-7 of each lane (loads 0 and 1), or pixels 8-15 (loads 1 and 2).
+    Gather redGreen[2];       // R, G of each pixel
+    Gather blue[2];           // B, 0 of each pixel
+    Gather redGreenPairs[2];  // R, R, G, G of each pixel pair
+    Gather bluePairs[2];      // B, B, 0, 0 of each pixel pair
+
+    Kernel() {
+        for (int half = 0; half < 2; ++half) {
+            const int base = 3 * 8 * half;
+            redGreen[half] = makeGather(
+                half, [base](int i) { return base + 3 * (i / 2) + (i % 2 == 0 ? 2 : 1); });
+            blue[half] =
+                makeGather(half, [base](int i) { return i % 2 == 0 ? base + 3 * (i / 2) : -1; });
+            redGreenPairs[half] = makeGather(half, [base](int i) {
+                const int pixel = 2 * (i / 4) + i % 2;
+                return base + 3 * pixel + (i % 4 < 2 ? 2 : 1);
+            });
+            bluePairs[half] = makeGather(
+                half, [base](int i) { return i % 4 < 2 ? base + 3 * (2 * (i / 4) + i % 2) : -1; });
+        }
+    }
+
+    static Reg gather(const Gather& how, Reg first, Reg second) {
+        return V::bitOr(V::shuffleBytes(first, how.fromFirst),
+                        V::shuffleBytes(second, how.fromSecond));
+    }
+
+    // floor(n / 10000) for 0 <= n < 2^22.
+    static Reg divideByTenThousand(Reg n) {
+        return V::truncate(
+            V::addFloat(V::mulFloat(V::toFloat(n), V::set1Float(0.0001F)), V::set1Float(0.00005F)));
+    }
+
+    // `nextRow` is the row converted after this one: it is fetched ahead, since a bottom-up
+    // frame steps back through memory from row to row, which the processor does not foresee.
+    void convertRow(const uint8_t* bgr, const uint8_t* nextRow, int width, bool withChroma,
+                    uint8_t* yRow, uint8_t* uRow, uint8_t* vRow) const {
+        const Reg lowCoefs = V::set1Bytes(43, 75);
+        const Reg highCoefs = V::set1Bytes(1, 2);
+        const Reg blueCoef = V::set1Bytes(114, 0);
+        const Reg ones = V::set1Bytes(1, 1);
+        const Reg by125 = V::set1Words(33555);
+        const Reg offset = V::set1Pair(0, 128);
+        const Reg uRedGreen = V::set1Pair(-1687, -3313);
+        const Reg uBlueOffset = V::set1Pair(5000, 10000);
+        const Reg vRedGreen = V::set1Pair(5000, -4187);
+        const Reg vBlueOffset = V::set1Pair(-813, 10000);
+
+        int x = 0;
+        for (; x + kPixelsPerStep <= width; x += kPixelsPerStep) {
+            const uint8_t* p = bgr + 3 * x;
+            for (int line = 0; line < 3 * kPixelsPerStep; line += 64) {
+                __builtin_prefetch(nextRow + 3 * x + line);
+            }
+            const Reg loads[3] = {V::loadLanes(p, 0), V::loadLanes(p, 1), V::loadLanes(p, 2)};
+            Reg luma[2];
+            for (int half = 0; half < 2; ++half) {
+                const Reg first = loads[half];
+                const Reg second = loads[half + 1];
+                const Reg redGreenBytes = gather(redGreen[half], first, second);
+                const Reg blueBytes = gather(blue[half], first, second);
+                const Reg low =
+                    V::add16(V::maddubs(redGreenBytes, lowCoefs), V::maddubs(blueBytes, blueCoef));
+                const Reg high = V::shiftLeft16(V::maddubs(redGreenBytes, highCoefs), 5);
+                const Reg eighth = V::add16(high, V::shiftRight16(low, 3));
+                luma[half] = V::shiftRight16(V::mulhiU16(eighth, by125), 6);
+            }
+            V::store(yRow + x, V::packUnsigned16(luma[0], luma[1]));
+
+            if (!withChroma) {
+                continue;
+            }
+            Reg u[2];
+            Reg v[2];
+            for (int half = 0; half < 2; ++half) {
+                const Reg first = loads[half];
+                const Reg second = loads[half + 1];
+                // Pair averages: (R', G') and (B', 128) in 16-bit halves of each 32-bit lane.
+                const Reg redGreenAverage = V::shiftRight16(
+                    V::maddubs(gather(redGreenPairs[half], first, second), ones), 1);
+                const Reg blueOffset = V::add16(
+                    V::shiftRight16(V::maddubs(gather(bluePairs[half], first, second), ones), 1),
+                    offset);
+                u[half] = divideByTenThousand(V::add32(V::madd(redGreenAverage, uRedGreen),
+                                                       V::madd(blueOffset, uBlueOffset)));
+                v[half] = divideByTenThousand(V::add32(V::madd(redGreenAverage, vRedGreen),
+                                                       V::madd(blueOffset, vBlueOffset)));
+            }
+            // Per lane: the U of its 8 pairs, then their V.
+            const Reg uv =
+                V::packUnsigned16(V::packSigned32(u[0], u[1]), V::packSigned32(v[0], v[1]));
+            V::storeUV(uRow + x / 2, vRow + x / 2, uv);
+        }
+        convertRowPlain(bgr, x, width, withChroma, yRow, uRow, vRow);
+    }
+
+    void convertRows(const BgrView& image, const YuvPlanes& planes) const {
+        for (int row = 0; row < image.height; ++row) {
+            const uint8_t* bgr = image.topRow + row * image.stride;
+            convertRow(bgr, row + 1 < image.height ? bgr + image.stride : bgr, image.width,
+                       row % 2 == 0, planes.y + row * planes.yStride,
+                       planes.u + row / 2 * planes.uStride, planes.v + row / 2 * planes.vStride);
+        }
+    }
+};
+
+}  // namespace
+}  // namespace morvane::detail

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace morvane {
+
+class BufferPool;
+
+// Frees a buffer, or gives it back to the pool it came from while that pool still exists.
+struct BufferRelease {
+    std::weak_ptr<BufferPool> pool;
+    size_t size = 0;
+    void operator()(uint8_t* bytes) const;
+};
+
+// An owned byte array, perhaps from a pool; its size is kept by whoever holds it.
+using ByteBuffer = std::unique_ptr<uint8_t[], BufferRelease>;
+
+// A buffer of its own, not pooled, not initialised.
+ByteBuffer allocateBuffer(size_t size);
+
+// Keeps released buffers for reuse, so that big per-frame buffers do not go back to the
+// system (and fault their pages in again) for every frame. Thread-safe. Buffers of any size
+// may be asked for; a kept buffer of another size is dropped when it would be handed out.
+class BufferPool : public std::enable_shared_from_this<BufferPool> {
+    struct Private {};
+
+public:
+    static std::shared_ptr<BufferPool> create(size_t keepAtMost);
+    BufferPool(Private, size_t keepAtMost) : keepAtMost_(keepAtMost) {}
+
+    // A buffer of `size` bytes, not initialised.
+    ByteBuffer take(size_t size);
+
+private:
+    friend struct BufferRelease;
+    void giveBack(std::unique_ptr<uint8_t[]> bytes, size_t size);
+
+    const size_t keepAtMost_;
+    std::mutex mutex_;
+    std::vector<std::pair<std::unique_ptr<uint8_t[]>, size_t>> kept_;  // guarded by mutex_
+};
+
+}  // namespace morvane

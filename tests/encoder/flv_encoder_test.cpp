@@ -1,0 +1,326 @@
+#include "encoder/flv_encoder.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/unique_fd.h"
+#include "tests/support/media.h"
+#include "tests/support/recording_log_window.h"
+#include "tests/support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using test::readMedia;
+using test::TempDir;
+
+struct ClipShape {
+    int width = 320;
+    int height = 240;
+    int frameRate = 25;
+    double seconds = 2.0;
+};
+
+struct Profile {
+    int videoKbps = 400;
+    int audioKbps = 96;
+    int sampleRate = 44100;
+    int bitsPerSample = 16;
+    int channels = 2;
+};
+
+class FlvEncoderTest : public ::testing::Test {
+protected:
+    std::filesystem::path outputPath() const { return dir_ / "out.flv"; }
+
+    std::unique_ptr<FlvEncoder> makeEncoder(const Profile& profile, const ClipShape& shape) {
+        auto encoder = std::make_unique<FlvEncoder>(shape.width, shape.height, profile.videoKbps,
+                                                    profile.audioKbps, profile.sampleRate,
+                                                    profile.bitsPerSample, profile.channels, log_);
+        encoder->setFrameRate(shape.frameRate);
+        encoder->setWatermarkPath(dir_ / "no-watermark.png");
+        return encoder;
+    }
+
+    bool openOutput(FlvEncoder& encoder) {
+        output_.reset(::open(outputPath().c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        return encoder.open(output_.get(), outputPath().string());
+    }
+
+    void encodeVideo(FlvEncoder& encoder, const ClipShape& shape, int index, int64_t ms) {
+        const std::vector<uint8_t> frame = test::makeTestFrame(shape.width, shape.height, index);
+        std::lock_guard lock(encoder);
+        encoder.setFrame(makeFrameBitmap(frame.data(), frame.size(), shape.width, shape.height));
+        if (encoder.encodeVideo(ms) && encoder.lastOutputBytes() > 0) {
+            encoder.writeOutput();
+        }
+    }
+
+    void encodeAudio(FlvEncoder& encoder, const std::vector<uint8_t>& pcm, int64_t ms) {
+        std::lock_guard lock(encoder);
+        if (encoder.encodeAudio(pcm.data(), ms) && encoder.lastOutputBytes() > 0) {
+            encoder.writeOutput();
+        }
+    }
+
+    // Encodes a clip as the encoder thread would: frames and audio frames in time order.
+    void writeClip(FlvEncoder& encoder, const Profile& profile, const ClipShape& shape,
+                   double toneHz = 440.0) {
+        ASSERT_TRUE(openOutput(encoder));
+        const int frames = static_cast<int>(shape.seconds * shape.frameRate);
+        const int frameBytes = encoder.audioFrameBytes();
+        const int bytesPerSample = profile.bitsPerSample / 8;
+        const int samplesPerFrame =
+            profile.channels > 0 ? frameBytes / (profile.channels * bytesPerSample) : 0;
+        int64_t nextSample = 0;
+        for (int index = 0; index < frames; ++index) {
+            const int64_t videoTime = int64_t{10000000} * index / shape.frameRate;  // 100 ns
+            while (encoder.hasAudioStream() &&
+                   nextSample * 10000000 / profile.sampleRate <= videoTime) {
+                const auto pcm = test::makeTone(nextSample, samplesPerFrame, profile.channels,
+                                                profile.bitsPerSample, profile.sampleRate, toneHz);
+                encodeAudio(encoder, pcm, nextSample * 1000 / profile.sampleRate);
+                nextSample += samplesPerFrame;
+            }
+            encodeVideo(encoder, shape, index, videoTime / 10000);
+        }
+        std::lock_guard lock(encoder);
+        encoder.close();
+    }
+
+    TempDir dir_;
+    ConversionLog log_;
+    UniqueFd output_;
+};
+
+TEST_F(FlvEncoderTest, WritesAPlayableFileWithBothStreams) {
+    const Profile profile;
+    const ClipShape shape;
+    auto encoder = makeEncoder(profile, shape);
+    writeClip(*encoder, profile, shape);
+
+    const std::string bytes = test::readFile(outputPath());
+    ASSERT_GT(bytes.size(), 13U);
+    EXPECT_EQ(bytes.substr(0, 3), "FLV");
+    EXPECT_EQ(bytes[4], 5);
+
+    const test::ReadMedia media = readMedia(outputPath());
+    ASSERT_TRUE(media.opened);
+    EXPECT_EQ(media.formatName, "flv");
+    EXPECT_EQ(media.videoCodec, AV_CODEC_ID_FLV1);
+    EXPECT_EQ(media.audioCodec, AV_CODEC_ID_MP3);
+    EXPECT_EQ(media.width, 320);
+    EXPECT_EQ(media.height, 240);
+    EXPECT_EQ(media.sampleRate, 44100);
+    EXPECT_EQ(media.channels, 2);
+    EXPECT_EQ(media.decodeErrors, 0);
+    EXPECT_EQ(media.decodedVideoFrames, 50);
+    // Every sample given comes out, the codec's delay aside.
+    EXPECT_NEAR(static_cast<double>(media.decodedAudioSamples), 2.0 * 44100, 3 * 1152);
+
+    // The metadata tells the real duration and size, with a key frame index to seek by.
+    EXPECT_NEAR(test::flvMetadataNumber(bytes, "duration"), 2.0, 0.05);
+    EXPECT_EQ(test::flvMetadataNumber(bytes, "filesize"), static_cast<double>(bytes.size()));
+    EXPECT_EQ(media.keyframeIndexEntries, 2);
+    EXPECT_EQ(test::seekToMiddle(outputPath()), "key frame at 1000 ms");
+}
+
+TEST_F(FlvEncoderTest, TimestampsStartAtZeroAndKeepAudioAndVideoTogether) {
+    const Profile profile;
+    const ClipShape shape;
+    auto encoder = makeEncoder(profile, shape);
+    writeClip(*encoder, profile, shape);
+    const test::ReadMedia media = readMedia(outputPath());
+
+    int64_t lastAudio = -1;
+    int64_t lastVideo = -1;
+    std::vector<int64_t> videoTimes;
+    for (const test::ReadPacket& packet : media.packets) {
+        int64_t& last = packet.isVideo ? lastVideo : lastAudio;
+        EXPECT_GT(packet.pts, last);
+        last = packet.pts;
+        if (packet.isVideo) {
+            videoTimes.push_back(packet.pts);
+        } else {
+            EXPECT_TRUE(packet.key);
+        }
+    }
+    ASSERT_EQ(videoTimes.size(), 50U);
+    EXPECT_EQ(videoTimes.front(), 0);
+    EXPECT_TRUE(media.packets.front().key || !media.packets.front().isVideo);
+    // Audio packets carry the time of the sound they hold, the codec's delay taken off: the
+    // last one starts within a video frame of where the tone ends.
+    EXPECT_NEAR(static_cast<double>(lastAudio), 2000.0 - 26.0, 40.0);
+    EXPECT_NEAR(static_cast<double>(lastVideo), 1960.0, 1.0);
+}
+
+TEST_F(FlvEncoderTest, AdjustsPacketTimesAgainstTheLastAudioPacket) {
+    const Profile profile;
+    const ClipShape shape;
+    auto encoder = makeEncoder(profile, shape);
+    ASSERT_TRUE(openOutput(*encoder));
+    const int samples = 1152;
+    // No audio packet yet: a video frame keeps its own time, even 0.
+    encodeVideo(*encoder, shape, 0, 0);
+    // Audio frames that all claim the same time still get rising packet times.
+    for (int i = 0; i < 6; ++i) {
+        encodeAudio(*encoder, test::makeTone(i * samples, samples, 2, 16, 44100, 440), 400);
+    }
+    // A video frame earlier than the last audio packet is put just after it.
+    encodeVideo(*encoder, shape, 1, 100);
+    {
+        std::lock_guard lock(*encoder);
+        encoder->close();
+    }
+    const test::ReadMedia media = readMedia(outputPath());
+    std::vector<int64_t> audioTimes;
+    std::vector<int64_t> videoTimes;
+    int64_t audioBeforeSecondFrame = -1;
+    for (const test::ReadPacket& packet : media.packets) {
+        if (packet.isVideo && videoTimes.size() == 1) {
+            audioBeforeSecondFrame = audioTimes.empty() ? -1 : audioTimes.back();
+        }
+        (packet.isVideo ? videoTimes : audioTimes).push_back(packet.pts);
+    }
+    ASSERT_EQ(videoTimes.size(), 2U);
+    ASSERT_GE(audioTimes.size(), 6U);
+    EXPECT_EQ(videoTimes[0], 0);
+    // The first packet starts where the sound of 400 ms lies once the codec's delay of 1105
+    // samples is taken off: 374.9 ms. The sound of the later frames claims the same time
+    // again; each packet is put one millisecond after the one before.
+    EXPECT_EQ(audioTimes[0], 374);
+    for (size_t i = 2; i < audioTimes.size(); ++i) {
+        EXPECT_EQ(audioTimes[i], audioTimes[i - 1] + 1);
+    }
+    ASSERT_GT(audioBeforeSecondFrame, 100);
+    EXPECT_EQ(videoTimes[1], audioBeforeSecondFrame + 1);
+}
+
+TEST_F(FlvEncoderTest, GivesTheCodecsTheProfileRatesAndFlags) {
+    const ClipShape shape;
+    {
+        auto encoder = makeEncoder(Profile{}, shape);
+        ASSERT_TRUE(openOutput(*encoder));
+        const AVCodecContext* audio = encoder->audioCodec();
+        const AVCodecContext* video = encoder->videoCodec();
+        ASSERT_NE(audio, nullptr);
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(audio->bit_rate, 98304);
+        EXPECT_EQ(audio->bit_rate_tolerance, 983);
+        EXPECT_EQ(audio->flags, AV_CODEC_FLAG_QSCALE);
+        EXPECT_EQ(video->bit_rate, 409600);
+        EXPECT_EQ(video->time_base.num, 1);
+        EXPECT_EQ(video->time_base.den, 25);
+        EXPECT_EQ(video->gop_size, 25);
+        EXPECT_EQ(encoder->audioFrameBytes(), 4608);
+        encoder->close();
+        encoder->close();  // finds nothing left to release
+        EXPECT_FALSE(encoder->hasAudioStream());
+    }
+    {
+        const Profile low{150, 32, 44100, 16, 1};
+        auto encoder = makeEncoder(low, shape);
+        encoder->setFrameRate(0);  // a source below one frame a second
+        ASSERT_TRUE(openOutput(*encoder));
+        EXPECT_EQ(encoder->audioCodec()->flags & AV_CODEC_FLAG_QSCALE, 0);
+        EXPECT_EQ(encoder->videoCodec()->time_base.den, 1);
+        EXPECT_EQ(encoder->audioFrameBytes(), 1152 * 2);
+    }
+    {
+        auto encoder = std::make_unique<FlvEncoder>(320, 240, 40, 16, 22050, 16, 1, log_);
+        encoder->setWatermarkPath(dir_ / "none.png");
+        ASSERT_TRUE(openOutput(*encoder));  // no setFrameRate: 100
+        EXPECT_EQ(encoder->videoCodec()->time_base.den, 100);
+        EXPECT_EQ(encoder->videoCodec()->gop_size, 100);
+        EXPECT_EQ(encoder->audioFrameBytes(), 576 * 2);
+    }
+}
+
+TEST_F(FlvEncoderTest, TheHighProfileKeepsThePitchOfItsThirtyTwoBitSamples) {
+    const Profile high{700, 128, 44100, 32, 2};
+    const ClipShape shape{160, 120, 25, 2.0};
+    auto encoder = makeEncoder(high, shape);
+    EXPECT_EQ(encoder->audioFrameBytes(), 0);
+    writeClip(*encoder, high, shape, 440.0);
+    EXPECT_EQ(encoder->audioFrameBytes(), 1152 * 2 * 4);
+
+    const test::ReadMedia media = readMedia(outputPath());
+    EXPECT_EQ(media.decodeErrors, 0);
+    ASSERT_GT(media.audio.size(), 44100U);
+    const std::vector<float> middle(media.audio.begin() + 4000, media.audio.end() - 4000);
+    EXPECT_NEAR(test::estimateFrequency(middle, 44100), 440.0, 2.0);
+}
+
+TEST_F(FlvEncoderTest, WithoutAudioChannelsTheFileHasVideoOnly) {
+    const Profile disabled{400, 96, 22050, 16, 0};
+    const ClipShape shape{160, 120, 10, 1.0};
+    auto encoder = makeEncoder(disabled, shape);
+    writeClip(*encoder, disabled, shape);
+    EXPECT_FALSE(encoder->hasAudioStream());
+    const test::ReadMedia media = readMedia(outputPath());
+    EXPECT_EQ(media.audioCodec, 0);
+    EXPECT_EQ(media.decodedVideoFrames, 10);
+    EXPECT_EQ(test::readFile(outputPath())[4], 5);
+}
+
+TEST_F(FlvEncoderTest, LargePacketsReachTheFileWhole) {
+    // Noise at a high rate makes key frames far larger than the muxer's 128 KiB buffer.
+    const Profile rich{2048, 96, 44100, 16, 2};
+    const ClipShape shape{1024, 768, 1, 3.0};
+    auto encoder = makeEncoder(rich, shape);
+    ASSERT_TRUE(openOutput(*encoder));
+    std::vector<uint8_t> noise(bitmapStride(1024) * 768);
+    uint32_t seed = 1;
+    for (uint8_t& byte : noise) {
+        seed = seed * 1664525 + 1013904223;
+        byte = static_cast<uint8_t>(seed >> 24);
+    }
+    int largest = 0;
+    for (int index = 0; index < 3; ++index) {
+        std::lock_guard lock(*encoder);
+        encoder->setFrame(makeFrameBitmap(noise.data(), noise.size(), 1024, 768));
+        ASSERT_TRUE(encoder->encodeVideo(index * 1000));
+        largest = std::max(largest, encoder->lastOutputBytes());
+        encoder->writeOutput();
+    }
+    encoder->close();
+    EXPECT_GT(largest, FlvOutput::kBufferSize);
+    const test::ReadMedia media = readMedia(outputPath());
+    EXPECT_EQ(media.decodeErrors, 0);
+    EXPECT_EQ(media.decodedVideoFrames, 3);
+}
+
+TEST_F(FlvEncoderTest, ReportsAFullDisk) {
+    const Profile profile;
+    const ClipShape shape;
+    auto encoder = makeEncoder(profile, shape);
+    output_.reset(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(output_.valid());
+    ASSERT_TRUE(encoder->open(output_.get(), "/dev/full"));
+    encodeVideo(*encoder, shape, 0, 0);
+    EXPECT_TRUE(encoder->outputFailed());
+    encoder->close();
+}
+
+TEST_F(FlvEncoderTest, CodecFailuresAreLoggedAndReported) {
+    test::RecordingLogWindow window;
+    log_.setWindow(&window);
+    const ClipShape shape;
+    auto badRate = makeEncoder(Profile{400, 96, 12345, 16, 2}, shape);
+    EXPECT_FALSE(openOutput(*badRate));
+    EXPECT_EQ(window.text(), "could not open audio codec\n");
+    badRate->close();
+
+    window.clear();
+    auto badSize = makeEncoder(Profile{}, ClipShape{0, 240, 25, 1.0});
+    EXPECT_FALSE(openOutput(*badSize));
+    EXPECT_EQ(window.text(), "could not open video codec\n");
+    log_.setWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace morvane

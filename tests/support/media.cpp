@@ -1,0 +1,260 @@
+#include "tests/support/media.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "platform/ffmpeg_ptr.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace morvane::test {
+
+std::vector<uint8_t> makeTestFrame(int width, int height, int index) {
+    const size_t stride = (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+    std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        uint8_t* pixel = frame.data() + static_cast<size_t>(height - 1 - row) * stride;
+        for (int column = 0; column < width; ++column, pixel += 3) {
+            pixel[0] = static_cast<uint8_t>(column * 255 / std::max(1, width - 1));
+            pixel[1] = static_cast<uint8_t>(row * 255 / std::max(1, height - 1));
+            // A bar that moves right, 8 pixels a frame.
+            pixel[2] = ((column - 8 * index) % width + width) % width < width / 8 ? 255 : 40;
+        }
+    }
+    return frame;
+}
+
+std::vector<uint8_t> makeSolidFrame(int width, int height, uint8_t blue, uint8_t green,
+                                    uint8_t red) {
+    const size_t stride = (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+    std::vector<uint8_t> frame(stride * static_cast<size_t>(height), 0xEE);  // padding marked
+    for (int row = 0; row < height; ++row) {
+        uint8_t* pixel = frame.data() + static_cast<size_t>(row) * stride;
+        for (int column = 0; column < width; ++column, pixel += 3) {
+            pixel[0] = blue;
+            pixel[1] = green;
+            pixel[2] = red;
+        }
+    }
+    return frame;
+}
+
+std::vector<uint8_t> makeTone(int64_t first, int samples, int channels, int bitsPerSample,
+                              int sampleRate, double frequency) {
+    const int bytes = bitsPerSample / 8;
+    std::vector<uint8_t> pcm(static_cast<size_t>(samples) * channels * bytes);
+    uint8_t* out = pcm.data();
+    for (int i = 0; i < samples; ++i) {
+        const double value =
+            0.5 * std::sin(2 * M_PI * frequency * static_cast<double>(first + i) / sampleRate);
+        for (int channel = 0; channel < channels; ++channel) {
+            if (bytes == 4) {
+                const auto sample = static_cast<int32_t>(value * 2147483647.0);
+                std::memcpy(out, &sample, 4);
+            } else {
+                const auto sample = static_cast<int16_t>(value * 32767.0);
+                std::memcpy(out, &sample, 2);
+            }
+            out += bytes;
+        }
+    }
+    return pcm;
+}
+
+void writePng(const std::filesystem::path& path, int width, int height,
+              const std::vector<uint8_t>& rgba) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+    ASSERT_NE(codec, nullptr);
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = AV_PIX_FMT_RGBA;
+    context->time_base = {1, 1};
+    ASSERT_GE(avcodec_open2(context.get(), codec, nullptr), 0);
+    FramePtr frame(av_frame_alloc());
+    frame->format = AV_PIX_FMT_RGBA;
+    frame->width = width;
+    frame->height = height;
+    ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(frame->data[0] + row * frame->linesize[0], rgba.data() + row * width * 4,
+                    static_cast<size_t>(width) * 4);
+    }
+    PacketPtr packet(av_packet_alloc());
+    ASSERT_GE(avcodec_send_frame(context.get(), frame.get()), 0);
+    ASSERT_GE(avcodec_receive_packet(context.get(), packet.get()), 0);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(packet->data), packet->size);
+}
+
+ReadMedia readMedia(const std::filesystem::path& path) {
+    ReadMedia media;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        return media;
+    }
+    InputContextPtr input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
+        return media;
+    }
+    media.opened = true;
+    media.formatName = input->iformat->name;
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(input->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+        media.metadata[entry->key] = entry->value;
+    }
+
+    std::map<int, CodecContextPtr> decoders;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters* parameters = input->streams[i]->codecpar;
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+            media.videoCodec = parameters->codec_id;
+            media.width = parameters->width;
+            media.height = parameters->height;
+            media.keyframeIndexEntries = avformat_index_get_entries_count(input->streams[i]);
+        } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+            media.audioCodec = parameters->codec_id;
+            media.sampleRate = parameters->sample_rate;
+            media.channels = parameters->ch_layout.nb_channels;
+        } else {
+            continue;
+        }
+        const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+        CodecContextPtr context(avcodec_alloc_context3(decoder));
+        avcodec_parameters_to_context(context.get(), parameters);
+        context->pkt_timebase = input->streams[i]->time_base;
+        if (decoder != nullptr && avcodec_open2(context.get(), decoder, nullptr) >= 0) {
+            decoders[static_cast<int>(i)] = std::move(context);
+        }
+    }
+
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    auto receive = [&](AVCodecContext* context, bool isVideo) {
+        for (;;) {
+            const int received = avcodec_receive_frame(context, frame.get());
+            if (received < 0) {
+                if (received != AVERROR(EAGAIN) && received != AVERROR_EOF) {
+                    ++media.decodeErrors;
+                }
+                return;
+            }
+            if (isVideo) {
+                ++media.decodedVideoFrames;
+            } else {
+                media.decodedAudioSamples += frame->nb_samples;
+                const int channels = frame->ch_layout.nb_channels;
+                for (int s = 0; s < frame->nb_samples; ++s) {
+                    float sum = 0;
+                    for (int c = 0; c < channels; ++c) {
+                        if (frame->format == AV_SAMPLE_FMT_FLTP) {
+                            sum += reinterpret_cast<const float*>(frame->extended_data[c])[s];
+                        } else if (frame->format == AV_SAMPLE_FMT_S16P) {
+                            sum += reinterpret_cast<const int16_t*>(frame->extended_data[c])[s] /
+                                   32768.0F;
+                        }
+                    }
+                    media.audio.push_back(sum / static_cast<float>(channels));
+                }
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        const AVStream* stream = input->streams[packet->stream_index];
+        const bool isVideo = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+        media.packets.push_back({isVideo, av_rescale_q(packet->pts, stream->time_base, {1, 1000}),
+                                 (packet->flags & AV_PKT_FLAG_KEY) != 0, packet->size});
+        auto decoder = decoders.find(packet->stream_index);
+        if (decoder != decoders.end()) {
+            if (avcodec_send_packet(decoder->second.get(), packet.get()) < 0) {
+                ++media.decodeErrors;
+            }
+            receive(decoder->second.get(), isVideo);
+        }
+        av_packet_unref(packet.get());
+    }
+    for (auto& [index, decoder] : decoders) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        receive(decoder.get(), input->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO);
+    }
+    return media;
+}
+
+double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {
+    // An AMF string key (16-bit length, then the bytes) followed by a number (type 0, then a
+    // big-endian double).
+    std::string pattern;
+    pattern.push_back(static_cast<char>(key.size() >> 8));
+    pattern.push_back(static_cast<char>(key.size() & 0xFF));
+    pattern += key;
+    pattern.push_back('\0');
+    const size_t at = fileBytes.find(pattern);
+    if (at == std::string::npos || at + pattern.size() + 8 > fileBytes.size()) {
+        return std::nan("");
+    }
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        bits = (bits << 8) | static_cast<uint8_t>(fileBytes[at + pattern.size() + i]);
+    }
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string seekToMiddle(const std::filesystem::path& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        return "cannot open";
+    }
+    InputContextPtr input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
+        return "no stream info";
+    }
+    const int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0) {
+        return "no video";
+    }
+    const AVStream* stream = input->streams[video];
+    const int64_t middle = av_rescale_q(input->duration / 2, AV_TIME_BASE_Q, stream->time_base);
+    if (av_seek_frame(input.get(), video, middle, AVSEEK_FLAG_BACKWARD) < 0) {
+        return "seek failed";
+    }
+    PacketPtr packet(av_packet_alloc());
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == video) {
+            const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            return std::string(key ? "key frame" : "inter frame") + " at " +
+                   std::to_string(av_rescale_q(packet->pts, stream->time_base, {1, 1000})) + " ms";
+        }
+        av_packet_unref(packet.get());
+    }
+    return "nothing after the seek";
+}
+
+double estimateFrequency(const std::vector<float>& samples, int sampleRate) {
+    int crossings = 0;
+    size_t first = 0;
+    size_t last = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0) {
+            if (crossings == 0) {
+                first = i;
+            }
+            last = i;
+            ++crossings;
+        }
+    }
+    if (crossings < 2) {
+        return 0;
+    }
+    return (crossings - 1) * static_cast<double>(sampleRate) / static_cast<double>(last - first);
+}
+
+}  // namespace morvane::test

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+// A frame in the grabber's layout (bottom-up rows of blue-green-red, rows padded to 4 bytes)
+// with a pattern that moves with `index`, so that successive frames differ.
+std::vector<uint8_t> makeTestFrame(int width, int height, int index);
+// A frame of one colour.
+std::vector<uint8_t> makeSolidFrame(int width, int height, uint8_t blue, uint8_t green,
+                                    uint8_t red);
+
+// Interleaved signed PCM (16 or 32 bits) of a sine tone, starting at sample `first`.
+std::vector<uint8_t> makeTone(int64_t first, int samples, int channels, int bitsPerSample,
+                              int sampleRate, double frequency);
+
+// Writes an RGBA image as a PNG file with FFmpeg's encoder.
+void writePng(const std::filesystem::path& path, int width, int height,
+              const std::vector<uint8_t>& rgba);
+
+struct ReadPacket {
+    bool isVideo;
+    int64_t pts;  // milliseconds
+    bool key;
+    int size;
+};
+
+// What a file holds, as libavformat and libavcodec read it.
+struct ReadMedia {
+    bool opened = false;
+    std::string formatName;
+    int audioCodec = 0;  // AVCodecID, 0 when there is no audio stream
+    int videoCodec = 0;
+    int width = 0;
+    int height = 0;
+    int sampleRate = 0;
+    int channels = 0;
+    std::map<std::string, std::string> metadata;
+    std::vector<ReadPacket> packets;
+    int decodedVideoFrames = 0;
+    int64_t decodedAudioSamples = 0;
+    int decodeErrors = 0;
+    // Mono mix of the decoded audio, as floats.
+    std::vector<float> audio;
+    int keyframeIndexEntries = 0;
+};
+
+ReadMedia readMedia(const std::filesystem::path& path);
+
+// A number of an FLV file's onMetaData ("duration", "filesize", ...); NaN when absent.
+double flvMetadataNumber(const std::string& fileBytes, const std::string& key);
+
+// Seeks a file to the middle of its duration with libavformat and describes the first video
+// packet read after it ("key frame at 1000 ms"), or what went wrong.
+std::string seekToMiddle(const std::filesystem::path& path);
+
+// Frequency of a tone, from the zero crossings of its samples.
+double estimateFrequency(const std::vector<float>& samples, int sampleRate);
+
+}  // namespace morvane::test
