@@ -44,7 +44,7 @@ void framePath(benchmark::State& state, Size source, Size output) {
                            picture->linesize[1], picture->data[2],     picture->linesize[2]};
     // Payloads come from the decoder through a pool, as in a conversion; making them is not
     // part of the frame path.
-    const auto pool = BufferPool::create(4);
+    const auto pool = BufferPool::create(64 << 20);
     size_t next = 0;
     for (auto _ : state) {
         state.PauseTiming();

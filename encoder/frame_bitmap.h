@@ -3,14 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/bitmap_layout.h"
 #include "platform/byte_buffer.h"
 
 namespace morvane {
-
-// Bytes in one row of a 24-bit bitmap: three per pixel, padded to a multiple of 4.
-constexpr size_t bitmapStride(int width) {
-    return (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
-}
 
 // A 24-bit image addressed from its top row: blue, green, red bytes per pixel. The stride is
 // negative for an image stored bottom-up.

@@ -19,8 +19,8 @@ ByteBuffer allocateBuffer(size_t size) {
                       BufferRelease{{}, size});
 }
 
-std::shared_ptr<BufferPool> BufferPool::create(size_t keepAtMost) {
-    return std::make_shared<BufferPool>(Private{}, keepAtMost);
+std::shared_ptr<BufferPool> BufferPool::create(size_t keepBytes) {
+    return std::make_shared<BufferPool>(Private{}, keepBytes);
 }
 
 ByteBuffer BufferPool::take(size_t size) {
@@ -30,6 +30,7 @@ ByteBuffer BufferPool::take(size_t size) {
         while (!kept_.empty() && !reused) {
             auto [bytes, keptSize] = std::move(kept_.back());
             kept_.pop_back();
+            keptBytes_ -= keptSize;
             if (keptSize == size) {
                 reused = std::move(bytes);
             }
@@ -43,8 +44,9 @@ ByteBuffer BufferPool::take(size_t size) {
 
 void BufferPool::giveBack(std::unique_ptr<uint8_t[]> owned, size_t size) {
     std::lock_guard lock(mutex_);
-    if (kept_.size() < keepAtMost_) {
+    if (keptBytes_ + size <= keepBytes_) {
         kept_.emplace_back(std::move(owned), size);
+        keptBytes_ += size;
     }
 }
 

@@ -24,14 +24,15 @@ using ByteBuffer = std::unique_ptr<uint8_t[], BufferRelease>;
 ByteBuffer allocateBuffer(size_t size);
 
 // Keeps released buffers for reuse, so that big per-frame buffers do not go back to the
-// system (and fault their pages in again) for every frame. Thread-safe. Buffers of any size
-// may be asked for; a kept buffer of another size is dropped when it would be handed out.
+// system (and fault their pages in again) for every frame. It keeps at most `keepBytes` in
+// all. Thread-safe. Buffers of any size may be asked for; a kept buffer of another size is
+// dropped when it would be handed out.
 class BufferPool : public std::enable_shared_from_this<BufferPool> {
     struct Private {};
 
 public:
-    static std::shared_ptr<BufferPool> create(size_t keepAtMost);
-    BufferPool(Private, size_t keepAtMost) : keepAtMost_(keepAtMost) {}
+    static std::shared_ptr<BufferPool> create(size_t keepBytes);
+    BufferPool(Private, size_t keepBytes) : keepBytes_(keepBytes) {}
 
     // A buffer of `size` bytes, not initialised.
     ByteBuffer take(size_t size);
@@ -40,9 +41,10 @@ private:
     friend struct BufferRelease;
     void giveBack(std::unique_ptr<uint8_t[]> bytes, size_t size);
 
-    const size_t keepAtMost_;
+    const size_t keepBytes_;
     std::mutex mutex_;
     std::vector<std::pair<std::unique_ptr<uint8_t[]>, size_t>> kept_;  // guarded by mutex_
+    size_t keptBytes_ = 0;                                             // guarded by mutex_
 };
 
 }  // namespace morvane

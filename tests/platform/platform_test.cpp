@@ -97,7 +97,7 @@ TEST(TickCount, DifferencesSurviveTheWrap) {
 }
 
 TEST(BufferPool, RecyclesBuffersAndOutlivesNone) {
-    auto pool = BufferPool::create(2);
+    auto pool = BufferPool::create(1500);
     uint8_t* first = nullptr;
     {
         ByteBuffer buffer = pool->take(1000);

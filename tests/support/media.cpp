@@ -209,6 +209,7 @@ double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {
 }
 
 std::string seekToMiddle(const std::filesystem::path& path) {
+    constexpr AVRational kLibraryTimeBase{1, AV_TIME_BASE};
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
         return "cannot open";
@@ -222,7 +223,7 @@ std::string seekToMiddle(const std::filesystem::path& path) {
         return "no video";
     }
     const AVStream* stream = input->streams[video];
-    const int64_t middle = av_rescale_q(input->duration / 2, AV_TIME_BASE_Q, stream->time_base);
+    const int64_t middle = av_rescale_q(input->duration / 2, kLibraryTimeBase, stream->time_base);
     if (av_seek_frame(input.get(), video, middle, AVSEEK_FLAG_BACKWARD) < 0) {
         return "seek failed";
     }

@@ -1,0 +1,125 @@
+#include "source/decoding_branch.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+namespace morvane {
+namespace {
+
+constexpr AVRational kSampleTimeBase{1, 10000000};
+
+}  // namespace
+
+DecodingBranch::DecodingBranch(SampleGrabber& grabber, int64_t fileStartTime)
+    : grabber_(grabber), fileStartTime_(fileStartTime) {}
+
+bool DecodingBranch::openDecoder(const AVStream& stream, int threads) {
+    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (codec == nullptr) {
+        return false;
+    }
+    decoder_.reset(avcodec_alloc_context3(codec));
+    frame_.reset(av_frame_alloc());
+    if (!decoder_ || !frame_ ||
+        avcodec_parameters_to_context(decoder_.get(), stream.codecpar) < 0) {
+        return false;
+    }
+    decoder_->pkt_timebase = stream.time_base;
+    decoder_->thread_count = threads;
+    // A stream that claims a bigger picture is refused before anything is allocated for it.
+    decoder_->max_pixels = 8192 * 8192;
+    timeBase_ = stream.time_base;
+    return avcodec_open2(decoder_.get(), codec, nullptr) >= 0;
+}
+
+bool DecodingBranch::decodeAhead(const AVPacket* packet) {
+    if (drainedAhead_) {
+        return hasFramesAhead();
+    }
+    drainedAhead_ = packet == nullptr;
+    if (avcodec_send_packet(decoder_.get(), packet) < 0 && packet != nullptr) {
+        return hasFramesAhead();
+    }
+    while (avcodec_receive_frame(decoder_.get(), frame_.get()) >= 0) {
+        FramePtr kept(av_frame_alloc());
+        if (kept) {
+            av_frame_move_ref(kept.get(), frame_.get());
+            framesAhead_.push_back(std::move(kept));
+        }
+        av_frame_unref(frame_.get());
+    }
+    return hasFramesAhead();
+}
+
+void DecodingBranch::stream(PacketQueue& queue, RunGate& gate) {
+    bool going = true;
+    while (going && !framesAhead_.empty()) {
+        going = deliverFrame(*framesAhead_.front(), gate);
+        framesAhead_.pop_front();
+    }
+    framesAhead_.clear();
+    while (going && !drainedAhead_) {
+        std::optional<PacketPtr> packet = queue.pop();
+        if (!packet) {
+            return;  // stopped
+        }
+        going = sendAndDeliver(packet->get(), gate);
+        if (*packet == nullptr) {
+            break;
+        }
+    }
+    if (going) {
+        deliverEnd(gate);
+    }
+    if (!gate.stopped()) {
+        finished_.store(true, std::memory_order_release);
+    }
+    // Nothing more is taken: the reader must not wait for this branch.
+    queue.close();
+}
+
+bool DecodingBranch::sendAndDeliver(const AVPacket* packet, RunGate& gate) {
+    for (;;) {
+        const int sent = avcodec_send_packet(decoder_.get(), packet);
+        // A full decoder gives its frames first, then takes the packet again.
+        const bool retry = sent == AVERROR(EAGAIN);
+        for (;;) {
+            const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+            if (received < 0) {
+                break;  // nothing more for now; a frame that did not decode is skipped
+            }
+            const bool going = deliverFrame(*frame_, gate);
+            av_frame_unref(frame_.get());
+            if (!going) {
+                return false;
+            }
+        }
+        if (!retry) {
+            return true;
+        }
+    }
+}
+
+bool DecodingBranch::handOver(GrabbedSample& sample, RunGate& gate) {
+    if (!gate.pass()) {
+        return false;
+    }
+    const int32_t result = grabber_.receive(sample);
+    if (result < 0) {
+        return false;
+    }
+    int64_t until = deliveredUntil_.load(std::memory_order_relaxed);
+    while (sample.stopTime() > until && !deliveredUntil_.compare_exchange_weak(
+                                            until, sample.stopTime(), std::memory_order_acq_rel)) {
+    }
+    return true;
+}
+
+int64_t DecodingBranch::toSampleTime(int64_t timestamp) const {
+    return av_rescale_q(timestamp, timeBase_, kSampleTimeBase) - fileStartTime_;
+}
+
+}  // namespace morvane

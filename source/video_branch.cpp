@@ -1,0 +1,72 @@
+#include "source/video_branch.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "platform/bitmap_layout.h"
+
+namespace morvane {
+
+VideoBranch::VideoBranch(SampleGrabber& grabber, int64_t fileStartTime,
+                         std::shared_ptr<BufferPool> pool)
+    : DecodingBranch(grabber, fileStartTime), pool_(std::move(pool)) {}
+
+void VideoBranch::setOutput(int width, int height, double frameRate) {
+    width_ = width;
+    height_ = height;
+    frameDuration_ = static_cast<int64_t>(std::llround(10000000.0 / frameRate));
+}
+
+bool VideoBranch::configureScaler(const AVFrame& frame) {
+    const auto format = static_cast<AVPixelFormat>(frame.format);
+    scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height, format, width_,
+                                       height_, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
+                                       nullptr));
+    if (!scaler_) {
+        return false;
+    }
+    // The picture's own colour matrix and range, into full-range RGB.
+    const int colourspace =
+        frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
+    const int fullRange = frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
+    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(colourspace), fullRange,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+bool VideoBranch::deliverFrame(AVFrame& frame, RunGate& gate) {
+    int64_t start = nextStart_;
+    if (frame.best_effort_timestamp != AV_NOPTS_VALUE) {
+        start = toSampleTime(frame.best_effort_timestamp);
+    }
+    // A frame lasts one frame period: packet durations are not reliable once frames are
+    // reordered.
+    const int64_t duration = frameDuration_;
+    nextStart_ = start + duration;
+    if (frame.width <= 0 || frame.height <= 0 || !configureScaler(frame)) {
+        return true;  // a picture that cannot be converted is skipped
+    }
+
+    const size_t stride = bitmapStride(width_);
+    const size_t size = stride * static_cast<size_t>(height_);
+    ByteBuffer buffer = pool_->take(size);
+    // Bottom-up: the picture's top row goes to the buffer's last row.
+    uint8_t* const planes[4] = {buffer.get() + stride * static_cast<size_t>(height_ - 1), nullptr,
+                                nullptr, nullptr};
+    const int strides[4] = {-static_cast<int>(stride), 0, 0, 0};
+    if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) !=
+        height_) {
+        return true;
+    }
+    const size_t padding = stride - 3 * static_cast<size_t>(width_);
+    if (padding > 0) {
+        for (int row = 0; row < height_; ++row) {
+            std::memset(buffer.get() + stride * static_cast<size_t>(row) + 3 * width_, 0, padding);
+        }
+    }
+    GrabbedSample sample(buffer, size, start, start + duration);
+    return handOver(sample, gate);
+}
+
+}  // namespace morvane

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/byte_buffer.h"
+#include "platform/ffmpeg_ptr.h"
+#include "source/decoding_branch.h"
+
+namespace morvane {
+
+// The video branch: every decoded picture becomes a 24-bit RGB frame in the grabber's layout
+// (rows bottom-up, blue-green-red, each row padded to 4 bytes) of the branch's output size,
+// whatever size the picture itself has.
+class VideoBranch final : public DecodingBranch {
+public:
+    VideoBranch(SampleGrabber& grabber, int64_t fileStartTime, std::shared_ptr<BufferPool> pool);
+
+    // The frame size and rate of what the branch delivers.
+    void setOutput(int width, int height, double frameRate);
+
+private:
+    bool deliverFrame(AVFrame& frame, RunGate& gate) override;
+    bool configureScaler(const AVFrame& frame);
+
+    std::shared_ptr<BufferPool> pool_;
+    int width_ = 0;
+    int height_ = 0;
+    int64_t frameDuration_ = 0;  // 100 ns units
+    int64_t nextStart_ = 0;      // for frames without a time
+    SwsContextPtr scaler_;
+};
+
+}  // namespace morvane

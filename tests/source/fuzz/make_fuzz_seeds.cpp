@@ -1,0 +1,46 @@
+// Writes small clips of several containers and codecs into a folder, as the fuzzer's seeds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/media_writer.h"
+
+namespace {
+
+std::filesystem::path seedFolder;
+
+TEST(FuzzSeeds, Write) {
+    ASSERT_FALSE(seedFolder.empty());
+    std::filesystem::create_directories(seedFolder);
+    struct Seed {
+        const char* file;
+        const char* container;
+        const char* video;
+        const char* audio;
+    };
+    for (const Seed& seed :
+         {Seed{"a.mkv", "matroska", "mpeg4", "aac"}, Seed{"b.mp4", "mp4", "libx264", "aac"},
+          Seed{"c.avi", "avi", "mpeg4", "libmp3lame"},
+          Seed{"d.webm", "webm", "libvpx", "libvorbis"},
+          Seed{"e.flv", "flv", "flv", "libmp3lame"}}) {
+        morvane::test::ClipSpec spec;
+        spec.container = seed.container;
+        spec.videoCodec = seed.video;
+        spec.audioCodec = seed.audio;
+        spec.width = 64;
+        spec.height = 48;
+        spec.seconds = 0.3;
+        spec.sampleRate = 22050;
+        morvane::test::writeClip(seedFolder / seed.file, spec);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        seedFolder = argv[1];
+    }
+    return RUN_ALL_TESTS();
+}

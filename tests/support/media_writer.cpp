@@ -1,0 +1,205 @@
+#include "tests/support/media_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/ffmpeg_ptr.h"
+#include "tests/support/media.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace morvane::test {
+namespace {
+
+struct OutputStream {
+    AVStream* stream = nullptr;
+    CodecContextPtr codec;
+    int64_t nextPts = 0;
+};
+
+void drainEncoder(AVFormatContext* output, OutputStream& out, bool flush) {
+    if (flush) {
+        avcodec_send_frame(out.codec.get(), nullptr);
+    }
+    PacketPtr packet(av_packet_alloc());
+    while (avcodec_receive_packet(out.codec.get(), packet.get()) >= 0) {
+        av_packet_rescale_ts(packet.get(), out.codec->time_base, out.stream->time_base);
+        packet->stream_index = out.stream->index;
+        av_interleaved_write_frame(output, packet.get());
+    }
+}
+
+OutputStream addStream(AVFormatContext* output, const std::string& encoderName,
+                       const std::function<void(AVCodecContext&)>& configure) {
+    OutputStream out;
+    const AVCodec* encoder = avcodec_find_encoder_by_name(encoderName.c_str());
+    EXPECT_NE(encoder, nullptr) << encoderName;
+    if (encoder == nullptr) {
+        return out;
+    }
+    out.stream = avformat_new_stream(output, nullptr);
+    out.codec.reset(avcodec_alloc_context3(encoder));
+    configure(*out.codec);
+    if (output->oformat->flags & AVFMT_GLOBALHEADER) {
+        out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    EXPECT_GE(avcodec_open2(out.codec.get(), encoder, nullptr), 0) << encoderName;
+    avcodec_parameters_from_context(out.stream->codecpar, out.codec.get());
+    out.stream->time_base = out.codec->time_base;
+    return out;
+}
+
+}  // namespace
+
+void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
+    AVFormatContext* raw = nullptr;
+    ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, spec.container.c_str(), path.c_str()),
+              0);
+    OutputContextPtr output(raw);
+    if (spec.keepNegativeTimes) {
+        output->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+    }
+    const AVRational frameRate{spec.frameRateNum, spec.frameRateDen};
+
+    std::vector<OutputStream> audio;
+    OutputStream video;
+    auto addAudio = [&] {
+        for (int i = 0; i < spec.audioStreams; ++i) {
+            audio.push_back(addStream(output.get(), spec.audioCodec, [&](AVCodecContext& c) {
+                const AVCodec* codec = c.codec;
+                c.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+                c.sample_rate = spec.sampleRate;
+                av_channel_layout_default(&c.ch_layout, spec.channels);
+                c.bit_rate = 96000;
+                c.time_base = {1, spec.sampleRate};
+            }));
+        }
+    };
+    if (!spec.audioCodec.empty() && spec.audioFirst) {
+        addAudio();
+    }
+    if (!spec.videoCodec.empty()) {
+        video = addStream(output.get(), spec.videoCodec, [&](AVCodecContext& c) {
+            const AVCodec* codec = c.codec;
+            c.width = spec.width;
+            c.height = spec.height;
+            c.pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+            if (spec.videoCodec == "rawvideo") {
+                c.pix_fmt = AV_PIX_FMT_BGR24;
+            }
+            // Milliseconds, so that uneven frame times can be told.
+            c.time_base = spec.frameTime ? AVRational{1, 1000} : av_inv_q(frameRate);
+            c.framerate = frameRate;
+            c.gop_size = 12;
+            c.bit_rate = 800000;
+        });
+        video.stream->avg_frame_rate = frameRate;
+    }
+    if (!spec.audioCodec.empty() && !spec.audioFirst) {
+        addAudio();
+    }
+    ASSERT_GE(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+    ASSERT_GE(avformat_write_header(output.get(), nullptr), 0);
+
+    const int frames = static_cast<int>(std::lround(spec.seconds * av_q2d(frameRate)));
+    FramePtr picture(av_frame_alloc());
+    SwsContextPtr converter;
+    std::vector<uint8_t> bgr(static_cast<size_t>(spec.width) * spec.height * 3);
+    if (video.codec) {
+        picture->format = video.codec->pix_fmt;
+        picture->width = spec.width;
+        picture->height = spec.height;
+        ASSERT_GE(av_frame_get_buffer(picture.get(), 0), 0);
+        converter.reset(sws_getContext(spec.width, spec.height, AV_PIX_FMT_BGR24, spec.width,
+                                       spec.height, video.codec->pix_fmt, SWS_BICUBIC, nullptr,
+                                       nullptr, nullptr));
+    }
+
+    FramePtr sound(av_frame_alloc());
+    int frameSamples = 1024;
+    SwrContextPtr resampler;
+    if (!audio.empty() && audio.front().codec) {
+        const AVCodecContext& c = *audio.front().codec;
+        frameSamples = c.frame_size > 0 ? c.frame_size : 1024;
+        sound->format = c.sample_fmt;
+        sound->sample_rate = c.sample_rate;
+        sound->nb_samples = frameSamples;
+        av_channel_layout_copy(&sound->ch_layout, &c.ch_layout);
+        ASSERT_GE(av_frame_get_buffer(sound.get(), 0), 0);
+        SwrContext* swr = nullptr;
+        AVChannelLayout layout;
+        av_channel_layout_copy(&layout, &c.ch_layout);
+        swr_alloc_set_opts2(&swr, &layout, c.sample_fmt, c.sample_rate, &layout, AV_SAMPLE_FMT_S16,
+                            c.sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&layout);
+        resampler.reset(swr);
+        ASSERT_GE(swr_init(resampler.get()), 0);
+    }
+    const int64_t totalSamples = static_cast<int64_t>(spec.seconds * spec.sampleRate);
+
+    int frame = 0;
+    int64_t samples = 0;
+    while ((video.codec && frame < frames) || (!audio.empty() && samples < totalSamples)) {
+        const double videoTime =
+            video.codec && frame < frames
+                ? (spec.frameTime ? spec.frameTime(frame) : frame / av_q2d(frameRate))
+                : 1e9;
+        const double audioTime = !audio.empty() && samples < totalSamples
+                                     ? static_cast<double>(samples) / spec.sampleRate
+                                     : 1e9;
+        if (videoTime <= audioTime) {
+            if (spec.paint) {
+                spec.paint(frame, bgr.data(), spec.width * 3);
+            } else {
+                // The moving pattern, turned top-down.
+                const std::vector<uint8_t> dib = makeTestFrame(spec.width, spec.height, frame);
+                const size_t dibStride = (static_cast<size_t>(spec.width) * 3 + 3) & ~size_t{3};
+                for (int row = 0; row < spec.height; ++row) {
+                    std::memcpy(bgr.data() + static_cast<size_t>(row) * spec.width * 3,
+                                dib.data() + (spec.height - 1 - row) * dibStride,
+                                static_cast<size_t>(spec.width) * 3);
+                }
+            }
+            av_frame_make_writable(picture.get());
+            const uint8_t* source[4] = {bgr.data(), nullptr, nullptr, nullptr};
+            const int strides[4] = {spec.width * 3, 0, 0, 0};
+            sws_scale(converter.get(), source, strides, 0, spec.height, picture->data,
+                      picture->linesize);
+            picture->pts =
+                spec.frameTime ? static_cast<int64_t>(std::llround(videoTime * 1000)) : frame;
+            avcodec_send_frame(video.codec.get(), picture.get());
+            drainEncoder(output.get(), video, false);
+            ++frame;
+        } else {
+            const int count =
+                static_cast<int>(std::min<int64_t>(frameSamples, totalSamples - samples));
+            const std::vector<uint8_t> pcm =
+                makeTone(samples, count, spec.channels, 16, spec.sampleRate, spec.toneHz);
+            for (OutputStream& out : audio) {
+                av_frame_make_writable(sound.get());
+                sound->nb_samples = count;
+                const uint8_t* input[1] = {pcm.data()};
+                swr_convert(resampler.get(), sound->data, count, input, count);
+                sound->pts = samples;
+                avcodec_send_frame(out.codec.get(), sound.get());
+                drainEncoder(output.get(), out, false);
+            }
+            samples += count;
+        }
+    }
+    if (video.codec) {
+        drainEncoder(output.get(), video, true);
+    }
+    for (OutputStream& out : audio) {
+        drainEncoder(output.get(), out, true);
+    }
+    EXPECT_GE(av_write_trailer(output.get()), 0);
+    avio_closep(&output->pb);
+}
+
+}  // namespace morvane::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace morvane::test {
+
+// A clip to generate with FFmpeg's encoders and muxers.
+struct ClipSpec {
+    std::string container = "matroska";  // a muxer name
+    std::string videoCodec = "mpeg4";    // an encoder name; empty for no video
+    std::string audioCodec = "aac";      // an encoder name; empty for no audio
+    int width = 320;
+    int height = 240;
+    int frameRateNum = 25;
+    int frameRateDen = 1;
+    double seconds = 2.0;
+    int sampleRate = 44100;
+    int channels = 2;
+    double toneHz = 440.0;
+    int audioStreams = 1;
+    bool audioFirst = false;
+    // Paints frame `index` top-down in blue-green-red (the moving test pattern by default).
+    std::function<void(int index, uint8_t* bgr, int stride)> paint;
+    // The presentation time of frame `index` in seconds (evenly spaced by default).
+    std::function<double(int index)> frameTime;
+    // Keeps times below zero as they are instead of shifting them up.
+    bool keepNegativeTimes = false;
+};
+
+// Writes the clip; fails the running test when something cannot be written.
+void writeClip(const std::filesystem::path& path, const ClipSpec& spec);
+
+}  // namespace morvane::test
