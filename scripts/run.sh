@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and starts the program.
+# Sets everything up, builds, and starts Morvane: converts what the settings name, as pressing
+# "Convert!" does (see README.md, "Converting from the command line").
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_packages
-build build
-echo
-echo "Built everything in $ROOT/build. There is no program to start yet."
+build build > /dev/null
+exec "$ROOT/build/tools/morvane-batch"

@@ -62,6 +62,7 @@ bool DecodingGraph::fail(std::string_view message) {
 bool DecodingGraph::build(const GraphSetup& setup) {
     routeFfmpegLogToDebugOutput();
     framePool_ = setup.framePool ? setup.framePool : BufferPool::create(kKeptFrameBytes);
+    completionEvent_ = setup.completionEvent;
     if (!openSource(setup.sourcePath)) {
         return false;
     }
@@ -314,6 +315,9 @@ void DecodingGraph::readPackets() {
 void DecodingGraph::branchEnded() {
     { std::lock_guard lock(completionMutex_); }
     completion_.notify_all();
+    if (completionEvent_ != nullptr && completed()) {
+        completionEvent_->set();
+    }
 }
 
 bool DecodingGraph::completed() const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "log/conversion_log.h"
+#include "platform/auto_reset_event.h"
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/audio_branch.h"
@@ -36,6 +37,8 @@ struct GraphSetup {
     void* context = nullptr;
     // Where video frame buffers come from and return to; the graph makes its own when null.
     std::shared_ptr<BufferPool> framePool;
+    // Set when every branch has ended its stream, for a caller that waits on other things too.
+    AutoResetEvent* completionEvent = nullptr;
 };
 
 // Decodes one source file into 24-bit RGB frames and PCM of the asked format, handed to the
@@ -121,6 +124,7 @@ private:
     SampleGrabber videoGrabber_;
     SampleGrabber audioGrabber_;
     std::shared_ptr<BufferPool> framePool_;
+    AutoResetEvent* completionEvent_ = nullptr;
     std::unique_ptr<VideoBranch> video_;
     std::unique_ptr<AudioBranch> audio_;
     std::vector<PacketPtr> audioAhead_;  // audio read while looking for the first picture

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "engine/conversion_job.h"
+#include "engine/engine_services.h"
+
+namespace morvane {
+
+// The dialog's side of a batch: the settings controls and the Convert!/Stop button.
+class BatchPanel {
+public:
+    virtual ~BatchPanel() = default;
+    // false disables every settings control and the button; true enables the button and
+    // whatever the current settings allow.
+    virtual void lock(bool enable) = 0;
+    virtual void setConvertButton(std::string_view caption, bool enabled) = 0;
+};
+
+// What the Convert!/Stop button does. Runs on the thread that owns the batch (the dialog's);
+// the conversion threads take the further files from the source list themselves.
+class BatchRunner {
+public:
+    BatchRunner(EngineServices& services, BatchPanel& panel);
+    BatchRunner(const BatchRunner&) = delete;
+    BatchRunner& operator=(const BatchRunner&) = delete;
+    ~BatchRunner();
+
+    // The button: starts a batch, or stops the one running. In FILE mode a "Destination File"
+    // that was never stored is first made from "Source File".
+    void convertPressed();
+    // Fills the source list from the settings, makes the job of its first file and starts it.
+    // False when there was nothing to convert ("No files found in ...").
+    bool startBatch();
+    // Stops and destroys the running job, if any, and gives the panel back. True when a job
+    // was ended. Called for the button, the dialog's close and the end-of-batch notice.
+    bool stopAndFinish();
+
+    const ConversionJob* currentJob() const { return job_.get(); }
+    bool isRunning() const { return job_ != nullptr; }
+
+private:
+    EngineServices& services_;
+    BatchPanel& panel_;
+    std::unique_ptr<ConversionJob> job_;
+};
+
+}  // namespace morvane

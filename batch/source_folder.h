@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+// The files of a DIRECTORY batch: every entry directly inside `folder`, in the order the file
+// system gives them, except "." and "..", folders (there is no recursion) and files whose
+// extension is "flv" in any case. Empty when the folder cannot be read.
+std::vector<std::string> listSourceFolder(const std::string& folder);
+
+}  // namespace morvane

@@ -1,0 +1,131 @@
+#include "engine/conversion_job.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "engine/conversion_session.h"
+#include "engine/encoder_thread.h"
+#include "engine/sample_producers.h"
+#include "platform/tick_count.h"
+#include "settings/setting_keys.h"
+
+namespace morvane {
+namespace {
+
+Profile profileOf(const EngineServices& services) {
+    const int32_t index = services.settings.getNumber(keys::kProfile);
+    return services.profiles.row(ProfileTable::isValidIndex(index) ? index
+                                                                   : ProfileTable::kDefaultRow);
+}
+
+// Frame buffers that the encoder has finished with wait here for the decoder.
+constexpr size_t kKeptFrameBytes = 64 << 20;
+
+}  // namespace
+
+ConversionJob::ConversionJob(EngineServices& engineServices, std::string firstSource,
+                             std::string firstOutput)
+    : services(engineServices),
+      profile(profileOf(engineServices)),
+      sourcePath(std::move(firstSource)),
+      outputPath(std::move(firstOutput)),
+      framePool(BufferPool::create(kKeptFrameBytes)) {}
+
+ConversionJob::~ConversionJob() {
+    std::lock_guard lock(jobMutex);
+    sessionThread.join();
+    encoderThread.join();
+    rechunkThread.join();
+    if (encoder) {
+        encoder->cleanup();
+        encoder.reset();
+    }
+}
+
+bool ConversionJob::start() {
+    std::lock_guard lock(jobMutex);
+    services.log.writeLine("Converting initialization: ");
+    services.log.writeLink(sourcePath);
+    services.log.writeLine("...");
+    quit = false;
+    running = true;
+    mainSemaphore = std::make_unique<CountingSemaphore>(0, 10000);
+    // The encoder exists before any thread that uses it.
+    const SettingsStore& settings = services.settings;
+    encoder = std::make_unique<FlvEncoder>(
+        settings.getNumber(keys::kWidth), settings.getNumber(keys::kHeight),
+        settings.getNumber(keys::kVideoQuality), settings.getNumber(keys::kAudioQuality),
+        profile.sampleRate, profile.bitsPerSample, profile.channels, services.log);
+    encoderThread = Thread([this] { return runEncoderThread(*this); });
+    rechunkThread = Thread([this] { return runAudioRechunker(*this); });
+    sessionThread = Thread([this] { return runConversionSession(*this); });
+    startTick = tickCount();
+    services.log.writeLine("done.\nConverting process... ");
+    // The session begins its work only now, so that these lines precede its own.
+    startFinished.set();
+    return true;
+}
+
+bool ConversionJob::stop() {
+    std::lock_guard lock(jobMutex);
+    stopRequested = true;
+    running = false;
+    flowEvent.set();  // the session notices at once rather than at its next poll
+    while (sessionThread.isRunning()) {
+        services.listener.keepResponsive();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    sessionThread.join();
+    encoderThread.join();
+    rechunkThread.join();
+    mainSemaphore.reset();
+    if (encoder) {
+        encoder->cleanup();
+        encoder.reset();
+    }
+    return true;
+}
+
+void ConversionJob::addSample(const MediaSample& sample) {
+    std::lock_guard lock(memoryMutex);
+    queuedBytes += 4 + int64_t{sample.size};
+    if (queuedBytes > kPauseAbove && !paused) {
+        paused = true;
+        flowEvent.set();
+    }
+}
+
+void ConversionJob::releaseSample(const MediaSample& sample) {
+    std::lock_guard lock(memoryMutex);
+    queuedBytes -= 4 + int64_t{sample.size};
+    if (queuedBytes < kResumeBelow && paused) {
+        paused = false;
+        flowEvent.set();
+    }
+}
+
+void ConversionJob::enqueueSorted(SamplePtr sample) {
+    std::lock_guard lock(mainQueueMutex);
+    auto after = mainQueue.end();
+    while (after != mainQueue.begin()) {
+        auto previous = std::prev(after);
+        if ((*previous)->sortTime <= sample->sortTime) {
+            break;
+        }
+        after = previous;
+    }
+    mainQueue.insert(after, std::move(sample));
+}
+
+size_t ConversionJob::mainQueueLength() {
+    std::lock_guard lock(mainQueueMutex);
+    return mainQueue.size();
+}
+
+size_t ConversionJob::audioQueueLength() {
+    std::lock_guard lock(audioQueueMutex);
+    return audioQueue.size();
+}
+
+}  // namespace morvane

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "encoder/flv_encoder.h"
+#include "engine/engine_services.h"
+#include "engine/media_sample.h"
+#include "engine/output_file.h"
+#include "platform/auto_reset_event.h"
+#include "platform/byte_buffer.h"
+#include "platform/counting_semaphore.h"
+#include "platform/thread.h"
+#include "settings/profiles.h"
+
+namespace morvane {
+
+// The object that all threads of one batch share: the session thread that converts the files
+// one after another, the encoder thread, the audio re-chunker, and the decoding graph's
+// streaming threads that feed the queues.
+//
+// Locks, in the only order any thread nests them: mainQueueMutex, the encoder's lock,
+// memoryMutex. jobMutex is taken only by start(), stop() and the destructor, never by the
+// session. The flags are atomics polled at fixed periods.
+class ConversionJob {
+public:
+    // Above this many queued bytes the graph is paused; below the low mark it runs again.
+    static constexpr int64_t kPauseAbove = 100000000;
+    static constexpr int64_t kResumeBelow = 50000000;
+    // Samples the encoder thread leaves queued so that late arrivals still sort in.
+    static constexpr size_t kLookAhead = 50;
+
+    ConversionJob(EngineServices& services, std::string sourcePath, std::string outputPath);
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
+    // Waits for jobMutex, then lets go of everything; the threads have ended (stop()).
+    ~ConversionJob();
+
+    // Starts the batch (caller's thread): logs the start of the first file, makes the encoder
+    // from the settings and starts the encoder thread, the re-chunker and the session.
+    bool start();
+    // Ends the batch (caller's thread): clears `running` and waits for the session thread to
+    // end, keeping the caller responsive meanwhile; then lets go of the encoder.
+    bool stop();
+
+    // Memory accounting of a sample just made, or about to be freed; may pause or resume the
+    // graph through `paused` and flowEvent.
+    void addSample(const MediaSample& sample);
+    void releaseSample(const MediaSample& sample);
+    // Inserts into mainQueue after the last sample that is not later (under mainQueueMutex).
+    void enqueueSorted(SamplePtr sample);
+    size_t mainQueueLength();
+    size_t audioQueueLength();
+
+    EngineServices& services;
+    const Profile profile;  // the profile row of the batch, read once
+
+    std::mutex jobMutex;
+    std::mutex memoryMutex;
+    int64_t queuedBytes = 0;  // guarded by memoryMutex
+    std::atomic<bool> paused{false};
+
+    // The current file. Written by the batch runner before start() and by the session thread
+    // afterwards; read by the session only.
+    std::string sourcePath;
+    std::string outputPath;
+    OutputFile output;
+
+    std::atomic<bool> running{false};
+    std::atomic<bool> draining{false};
+    std::atomic<bool> ok{false};
+    std::atomic<bool> audioEnabled{false};
+    std::atomic<bool> encoderBusy{false};
+    std::atomic<bool> quit{false};
+    // True when the re-chunker holds no part of a frame back: set by the session at the start
+    // of each file, and by the re-chunker after each record it cuts and each tail it flushes.
+    std::atomic<bool> tailFlushed{false};
+    // The re-chunker has taken a record (under audioQueueMutex) and not yet queued its frames.
+    std::atomic<bool> rechunking{false};
+
+    Thread sessionThread;
+    Thread encoderThread;
+    Thread rechunkThread;
+    std::unique_ptr<CountingSemaphore> mainSemaphore;  // made by start()
+    CountingSemaphore audioSemaphore{0, 10000};
+    AutoResetEvent flowEvent;
+    AutoResetEvent startFinished;
+
+    // Made by start() before any thread exists, deleted by stop() after they have ended.
+    std::unique_ptr<FlvEncoder> encoder;
+    std::shared_ptr<BufferPool> framePool;
+
+    // 100 ns units.
+    std::atomic<int64_t> finalPosition{0};
+    std::atomic<int64_t> duration{100};
+    std::atomic<int64_t> progressPosition{-1};
+    std::atomic<int64_t> graphPosition{0};
+    std::atomic<int64_t> lastAudioTime{-1};
+    std::atomic<int64_t> lastVideoTime{-1};
+    std::atomic<int> frameWidth{0};
+    std::atomic<int> frameHeight{0};
+    std::atomic<uint32_t> startTick{0};
+
+    std::mutex mainQueueMutex;
+    SampleQueue mainQueue;  // guarded by mainQueueMutex, sorted by sortTime
+    std::mutex audioQueueMutex;
+    SampleQueue audioQueue;  // guarded by audioQueueMutex, in arrival order
+
+    // How the files of the batch ended, for callers that report it.
+    std::atomic<int> filesDone{0};
+    std::atomic<int> filesNotDone{0};
+    std::atomic<bool> stopRequested{false};
+};
+
+}  // namespace morvane

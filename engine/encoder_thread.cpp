@@ -1,0 +1,65 @@
+#include "engine/encoder_thread.h"
+
+#include <mutex>
+
+#include "engine/conversion_job.h"
+
+namespace morvane {
+namespace {
+
+// 100 ns units to milliseconds, rounded toward zero.
+int64_t toMilliseconds(int64_t time) {
+    return time / 10000;
+}
+
+void encodeSample(ConversionJob& job, MediaSample& sample) {
+    FlvEncoder& encoder = *job.encoder;
+    std::lock_guard encoderLock(encoder);
+    bool encoded = false;
+    if (sample.isVideo) {
+        // The frame buffer passes to the encoder as it is: no copy.
+        encoder.setFrame(makeFrameBitmap(std::move(sample.data), static_cast<size_t>(sample.size),
+                                         job.frameWidth, job.frameHeight));
+        encoded = encoder.encodeVideo(toMilliseconds(sample.startTime));
+        job.lastVideoTime = sample.sortTime;
+    } else {
+        encoded = encoder.encodeAudio(sample.data.get(), toMilliseconds(sample.startTime));
+        job.lastAudioTime = sample.sortTime;
+    }
+    if (!job.audioEnabled) {
+        job.lastAudioTime = job.lastVideoTime.load();
+    }
+    job.progressPosition = (job.lastAudioTime + job.lastVideoTime) / 2;
+    if (encoded && encoder.lastOutputBytes() > 0) {
+        encoder.writeOutput();
+    }
+    job.encoderBusy = false;
+}
+
+}  // namespace
+
+int runEncoderThread(ConversionJob& job) {
+    job.paused = false;
+    for (;;) {
+        job.mainSemaphore->acquire();
+        std::unique_lock queueLock(job.mainQueueMutex);
+        for (;;) {
+            const size_t length = job.mainQueue.size();
+            const bool take =
+                length > ConversionJob::kLookAhead || (length > 0 && (job.draining || job.paused));
+            if (!take) {
+                break;
+            }
+            job.encoderBusy = true;
+            SamplePtr sample = std::move(job.mainQueue.front());
+            job.mainQueue.pop_front();
+            encodeSample(job, *sample);
+            job.releaseSample(*sample);
+        }
+        if (job.mainQueue.empty() && job.quit) {
+            return 0;
+        }
+    }
+}
+
+}  // namespace morvane

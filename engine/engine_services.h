@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+
+#include "batch/source_file_list.h"
+#include "engine/batch_listener.h"
+#include "log/conversion_log.h"
+#include "settings/profiles.h"
+#include "settings/settings_store.h"
+
+namespace morvane {
+
+// What a conversion uses from the rest of the program.
+struct EngineServices {
+    SettingsStore& settings;
+    const ProfileTable& profiles;
+    SourceFileList& sources;
+    ConversionLog& log;
+    BatchListener& listener;
+    // Ends the program after a failure that leaves nothing to go on with (an encoder that
+    // cannot be set up), once its message is logged and the half-written output is gone.
+    // By default the settings are written and the process exits with this status.
+    std::function<void(int status)> fatal;
+};
+
+// The default `fatal`: writes the settings, then ends the process at once with `status`
+// (the other threads are not waited for; nothing of theirs must run on).
+void endProcess(SettingsStore& settings, int status);
+
+}  // namespace morvane

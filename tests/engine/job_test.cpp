@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "engine/conversion_job.h"
+#include "engine/progress.h"
+#include "engine/sample_producers.h"
+#include "tests/engine/engine_harness.h"
+
+namespace morvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+SamplePtr sampleAt(int64_t time, int32_t size = 0) {
+    auto sample = std::make_unique<MediaSample>();
+    sample->startTime = time;
+    sample->sortTime = time;
+    sample->stopTime = time;
+    sample->size = size;
+    return sample;
+}
+
+class JobTest : public ::testing::Test {
+protected:
+    test::EngineHarness harness_;
+    ConversionLog log_;
+    EngineServices services_{
+        harness_.settings(), harness_.profiles(), harness_.sources(), log_, harness_, {}};
+    ConversionJob job_{services_, "/in/a.avi", "/out/a.flv"};
+};
+
+TEST_F(JobTest, PausesAboveTheHighMarkAndResumesBelowTheLowOne) {
+    MediaSample big;
+    big.size = 25000000;
+    for (int i = 0; i < 4; ++i) {
+        job_.addSample(big);  // 100,000,016 bytes in the end
+    }
+    EXPECT_TRUE(job_.paused);
+    EXPECT_TRUE(job_.flowEvent.waitFor(0ms));
+    job_.addSample(big);
+    EXPECT_FALSE(job_.flowEvent.waitFor(0ms));  // set once only
+
+    MediaSample toExactlyFifty;
+    toExactlyFifty.size = 125000000 + 20 - 50000000 - 4;
+    job_.releaseSample(toExactlyFifty);
+    EXPECT_EQ(job_.queuedBytes, 50000000);
+    EXPECT_TRUE(job_.paused);
+    MediaSample oneByte;
+    oneByte.size = 1;
+    MediaSample empty;
+    job_.addSample(empty);
+    EXPECT_EQ(job_.queuedBytes, 50000004);  // an empty sample counts 4
+    job_.releaseSample(empty);
+    job_.releaseSample(oneByte);
+    EXPECT_FALSE(job_.paused);
+    EXPECT_TRUE(job_.flowEvent.waitFor(0ms));
+}
+
+TEST_F(JobTest, KeepsTheMainQueueInTimeOrder) {
+    for (const int64_t time : {5, 3, 7, 3, -1}) {
+        SamplePtr sample = sampleAt(time);
+        sample->size = static_cast<int32_t>(job_.mainQueue.size());  // arrival order
+        job_.enqueueSorted(std::move(sample));
+    }
+    std::vector<std::pair<int64_t, int32_t>> order;
+    for (const SamplePtr& sample : job_.mainQueue) {
+        order.emplace_back(sample->sortTime, sample->size);
+    }
+    const std::vector<std::pair<int64_t, int32_t>> expected{
+        {-1, 4}, {3, 1}, {3, 3}, {5, 0}, {7, 2}};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(JobTest, CutsAudioIntoEncoderFramesWithTheirTimes) {
+    AudioRechunker rechunker(4608);
+    SamplePtr first = sampleAt(0, 17640);
+    first->stopTime = 1000000;
+    first->data = allocateBuffer(17640);
+    std::memset(first->data.get(), 1, 17640);
+    rechunker.cut(job_, *first);
+    SamplePtr second = sampleAt(1000000, 17640);
+    second->stopTime = 2000000;
+    second->data = allocateBuffer(17640);
+    std::memset(second->data.get(), 2, 17640);
+    rechunker.cut(job_, *second);
+
+    std::vector<std::pair<int64_t, int64_t>> times;
+    for (const SamplePtr& frame : job_.mainQueue) {
+        EXPECT_EQ(frame->size, 4608);
+        EXPECT_FALSE(frame->isVideo);
+        times.emplace_back(frame->startTime, frame->stopTime);
+    }
+    ASSERT_GE(times.size(), 4U);
+    EXPECT_EQ(times[0], std::make_pair(int64_t{0}, int64_t{261224}));
+    EXPECT_EQ(times[1], std::make_pair(int64_t{261224}, int64_t{647196}));
+    EXPECT_EQ(times[2], std::make_pair(int64_t{647196}, int64_t{923679}));
+    EXPECT_EQ(times[3], std::make_pair(int64_t{923679}, int64_t{972003}));
+    const MediaSample& straddling = **std::next(job_.mainQueue.begin(), 3);
+    EXPECT_EQ(straddling.data[3815], 1);  // 3,816 bytes left from the first record
+    EXPECT_EQ(straddling.data[3816], 2);
+
+    // The end of the stream: what is left goes out padded with silence, at one instant.
+    const int64_t tailStart = job_.mainQueue.back()->stopTime;
+    job_.tailFlushed = false;
+    rechunker.flushTail(job_);
+    const MediaSample& tail = *job_.mainQueue.back();
+    EXPECT_EQ(tail.startTime, tailStart);
+    EXPECT_EQ(tail.stopTime, tailStart);
+    EXPECT_EQ(tail.data[4607], 0);
+    EXPECT_TRUE(job_.tailFlushed);
+    EXPECT_EQ(rechunker.filled(), 0);
+}
+
+TEST_F(JobTest, ReportsProgressTimeLeftAndBitRate) {
+    job_.duration = 20000000;
+    job_.progressPosition = 10000000;
+    EXPECT_EQ(progressPercent(job_), 50);
+    job_.progressPosition = 30000000;
+    EXPECT_EQ(progressPercent(job_), 150);
+    job_.duration = 0;
+    EXPECT_EQ(progressPercent(job_), 0);
+
+    job_.startTick = 0xFFFFFF00U;  // the tick count wraps during the batch
+    job_.graphPosition = 0;
+    EXPECT_EQ(timeLeftText(job_, 59744), "00:00:00");
+    job_.graphPosition = 1;
+    job_.duration = 20000000;
+    job_.progressPosition = 10000000;
+    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:01:00");
+    job_.progressPosition = 0;  // nothing encoded yet: the estimate is no estimate
+    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:00:00");
+    job_.duration = 0;
+    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:00:00");
+    // 3,725,999 ms left.
+    job_.startTick = 0;
+    job_.duration = 3725999 + 1000;
+    job_.progressPosition = 1000;
+    EXPECT_EQ(timeLeftText(job_, 1000), "01:02:05");
+
+    EXPECT_DOUBLE_EQ(realBitrate(1000000, 100000000), 781.25);
+    EXPECT_DOUBLE_EQ(realBitrate(1000000, 0), 7812.5);       // counts as one second
+    EXPECT_DOUBLE_EQ(realBitrate(100000, 5000000), 1562.5);  // half a second
+}
+
+}  // namespace
+}  // namespace morvane
