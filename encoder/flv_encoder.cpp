@@ -23,6 +23,11 @@ int64_t kbpsToBitRate(int kbps) {
     return static_cast<int64_t>(kbps) << 10;
 }
 
+// Pictures kept for reuse once the codec has done with them: as many as a queue of about
+// 100 MB of samples in front of the encoder holds, so that a steady conversion takes all its
+// pictures from the pool instead of faulting (and zeroing) fresh memory for each frame.
+constexpr size_t kKeptPictureBytes = 112 << 20;
+
 int toleranceOf(int64_t bitRate) {
     return static_cast<int>(static_cast<double>(bitRate) * 0.01);
 }
@@ -39,7 +44,8 @@ FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int 
       bitsPerSample_(bitsPerSample),
       channels_(channels),
       log_(log),
-      watermarkPath_(executableDirectory() / "watermark.png") {}
+      watermarkPath_(executableDirectory() / "watermark.png"),
+      picturePool_(BufferPool::create(kKeptPictureBytes)) {}
 
 FlvEncoder::~FlvEncoder() {
     close();
@@ -58,7 +64,6 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     lastAudioPts_ = 0;
     lastVideoPts_.reset();
     firstPacketMs_.reset();
-    pictureValid_ = false;
     firstAudioTick_ = 0;
     audioClockPending_ = true;
     routeFfmpegLogToDebugOutput();
@@ -144,6 +149,8 @@ bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
     }
     avcodec_parameters_from_context(videoStream_->codecpar, video_.context());
     videoStream_->time_base = video_.context()->time_base;
+    outputWidth_ = width_;
+    outputHeight_ = height_;
     // Without it the key frame index would hold no valid times.
     videoStream_->avg_frame_rate = {frameRate, 1};
     return true;
@@ -208,22 +215,27 @@ bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
     return encoded;
 }
 
-bool FlvEncoder::encodeVideo(int64_t ptsMs) {
+ByteBuffer FlvEncoder::prepareFrame(FrameBitmap frame) {
+    if (videoStream_ == nullptr) {
+        return {};
+    }
+    overlay_.setFrame(std::move(frame));
+    ByteBuffer picture =
+        picturePool_->take(VideoEncoder::pictureBytes(outputWidth_, outputHeight_));
+    const bool converted =
+        overlay_.convertFrame(outputWidth_, outputHeight_,
+                              VideoEncoder::planesOf(picture.get(), outputWidth_, outputHeight_));
+    overlay_.releaseFrame();
+    return converted ? std::move(picture) : ByteBuffer();
+}
+
+bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
     lastOutputBytes_ = 0;
     if (videoStream_ == nullptr) {
         return false;
     }
-    // Without a new frame the previous picture is encoded again.
-    if (overlay_.hasFrame()) {
-        const AVCodecContext* codec = video_.context();
-        const std::optional<YuvPlanes> picture = video_.writablePicture();
-        pictureValid_ = picture && overlay_.convertFrame(codec->width, codec->height, *picture);
-    }
-    if (!pictureValid_) {
-        return false;
-    }
-    const bool encoded =
-        video_.encode([this, ptsMs](AVPacket& packet) { writeVideoPacket(packet, ptsMs); });
+    const bool encoded = video_.encode(
+        std::move(picture), [this, ptsMs](AVPacket& packet) { writeVideoPacket(packet, ptsMs); });
     lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
     char line[48];
     std::snprintf(line, sizeof line, "video frame size = %d\n", lastOutputBytes_);

@@ -25,8 +25,10 @@ namespace morvane {
 // audio time, and a video packet never lies before the last audio packet written.
 //
 // Threads: open() and close() run on the session thread; the encode and write operations on
-// the encoder thread. Callers serialise them with lock()/unlock(). hasAudioStream() and
-// audioFrameBytes() may be read at any time without the lock.
+// the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() runs on the
+// thread that delivers the decoded frames, without the lock, alongside the encoding (one such
+// thread at a time, between open() and close()). hasAudioStream() and audioFrameBytes() may
+// be read at any time without the lock.
 class FlvEncoder {
 public:
     FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
@@ -56,20 +58,26 @@ public:
     // Releases everything before the encoder is deleted.
     void cleanup() { close(); }
 
-    // The frame that the next encodeVideo() encodes.
-    void setFrame(FrameBitmap frame) { overlay_.setFrame(std::move(frame)); }
+    // The frame path: a decoded frame scaled to the output size, with the watermark, converted
+    // to the video codec's YUV 4:2:0 picture for encodeVideo(). Empty without a video stream
+    // or for a frame that cannot be used.
+    ByteBuffer prepareFrame(FrameBitmap frame);
     // One frame of interleaved PCM of exactly audioFrameBytes() bytes. False when there is no
     // audio stream or the codec fails; lastOutputBytes() then is 0.
     bool encodeAudio(const uint8_t* samples, int64_t ptsMs);
-    // The current frame (or, without one, the previous picture again). False when there is no
-    // video stream or the codec fails.
-    bool encodeVideo(int64_t ptsMs);
+    // A picture from prepareFrame() (an empty one: the previous picture again). False when
+    // there is no video stream or the codec fails.
+    bool encodeVideo(ByteBuffer picture, int64_t ptsMs);
     // The bytes that the last encode added to the file.
     int lastOutputBytes() const { return lastOutputBytes_; }
     // Puts them into the file; the file's first bytes get the FLV header fix-up.
     void writeOutput() { output_.writePending(); }
     // A write to the output file failed since open(): the file is incomplete.
     bool outputFailed() const { return output_.failed(); }
+
+    // The size of the open video codec's pictures.
+    int outputWidth() const { return outputWidth_; }
+    int outputHeight() const { return outputHeight_; }
 
     bool hasAudioStream() const { return hasAudioStream_.load(std::memory_order_acquire); }
     int audioFrameBytes() const { return audioFrameBytes_.load(std::memory_order_acquire); }
@@ -108,7 +116,8 @@ private:
     std::optional<int64_t> lastVideoPts_;
     std::optional<int64_t> firstPacketMs_;
     bool headerWritten_ = false;
-    bool pictureValid_ = false;  // the codec's picture holds a converted frame
+    int outputWidth_ = 0;  // of the open video codec
+    int outputHeight_ = 0;
 
     OutputContextPtr outputContext_;
     AVStream* audioStream_ = nullptr;
@@ -116,7 +125,8 @@ private:
     FlvOutput output_;
     AudioEncoder audio_;
     VideoEncoder video_;
-    WatermarkOverlay overlay_;
+    WatermarkOverlay overlay_;  // used by prepareFrame() alone between open() and close()
+    std::shared_ptr<BufferPool> picturePool_;
     std::atomic<bool> hasAudioStream_{false};
     std::atomic<int> audioFrameBytes_{0};
 };

@@ -2,10 +2,6 @@
 
 #include <thread>
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 namespace morvane {
 
 VideoEncoder::OpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings& settings,
@@ -41,59 +37,71 @@ VideoEncoder::OpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncode
         std::this_thread::sleep_for(kRetryPause);
     }
 
-    picture_.reset(av_frame_alloc());
     packet_.reset(av_packet_alloc());
-    if (!picture_ || !packet_) {
-        close();
-        return OpenResult::Refused;
-    }
-    const int pictureBytes =
-        av_image_get_buffer_size(AV_PIX_FMT_YUV420P, settings.width, settings.height, 32);
-    if (pictureBytes > 0) {
-        picturePool_.reset(av_buffer_pool_init(static_cast<size_t>(pictureBytes), nullptr));
-    }
-    if (!picturePool_ || !takeFreshPicture()) {
+    if (!packet_) {
         close();
         return OpenResult::Refused;
     }
     return OpenResult::Opened;
 }
 
-bool VideoEncoder::takeFreshPicture() {
-    av_frame_unref(picture_.get());
-    picture_->buf[0] = av_buffer_pool_get(picturePool_.get());
-    if (picture_->buf[0] == nullptr) {
-        return false;
-    }
-    picture_->format = AV_PIX_FMT_YUV420P;
-    picture_->width = context_->width;
-    picture_->height = context_->height;
-    return av_image_fill_arrays(picture_->data, picture_->linesize, picture_->buf[0]->data,
-                                AV_PIX_FMT_YUV420P, context_->width, context_->height, 32) >= 0;
+size_t VideoEncoder::pictureBytes(int width, int height) {
+    return static_cast<size_t>(width) * static_cast<size_t>(height) * 3 / 2;
 }
+
+YuvPlanes VideoEncoder::planesOf(uint8_t* picture, int width, int height) {
+    const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
+    return {picture, width, picture + luma, width / 2, picture + luma + luma / 4, width / 2};
+}
+
+namespace {
+
+// The codec holds a picture as long as it needs; then its buffer goes back where it came from.
+void releasePicture(void* holder, uint8_t* /*data*/) {
+    std::unique_ptr<ByteBuffer>(static_cast<ByteBuffer*>(holder));
+}
+
+}  // namespace
 
 void VideoEncoder::close() {
     context_.reset();
     picture_.reset();
-    picturePool_.reset();
     packet_.reset();
     nextFrameIndex_ = 0;
 }
 
-std::optional<YuvPlanes> VideoEncoder::writablePicture() {
+bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
+    if (!context_) {
+        return false;
+    }
+    if (picture) {
+        const int width = context_->width;
+        const int height = context_->height;
+        const size_t size = pictureBytes(width, height);
+        uint8_t* bytes = picture.get();
+        auto holder = std::make_unique<ByteBuffer>(std::move(picture));
+        FramePtr frame(av_frame_alloc());
+        if (!frame) {
+            return false;
+        }
+        frame->buf[0] = av_buffer_create(bytes, size, &releasePicture, holder.get(), 0);
+        if (frame->buf[0] == nullptr) {
+            return false;
+        }
+        holder.release();  // the frame's buffer owns it now
+        frame->format = AV_PIX_FMT_YUV420P;
+        frame->width = width;
+        frame->height = height;
+        const YuvPlanes planes = planesOf(bytes, width, height);
+        frame->data[0] = planes.y;
+        frame->data[1] = planes.u;
+        frame->data[2] = planes.v;
+        frame->linesize[0] = planes.yStride;
+        frame->linesize[1] = planes.uStride;
+        frame->linesize[2] = planes.vStride;
+        picture_ = std::move(frame);
+    }
     if (!picture_) {
-        return std::nullopt;
-    }
-    // The codec may still hold the previous picture.
-    if (!av_frame_is_writable(picture_.get()) && !takeFreshPicture()) {
-        return std::nullopt;
-    }
-    return YuvPlanes{picture_->data[0],     picture_->linesize[0], picture_->data[1],
-                     picture_->linesize[1], picture_->data[2],     picture_->linesize[2]};
-}
-
-bool VideoEncoder::encode(const PacketHandler& handler) {
-    if (!context_ || picture_->data[0] == nullptr) {
         return false;
     }
     picture_->pts = nextFrameIndex_++;

@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 
 #include "encoder/packet_handler.h"
 #include "encoder/yuv_conversion.h"
+#include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 
 namespace morvane {
@@ -19,7 +19,8 @@ struct VideoEncoderSettings {
 };
 
 // One video codec fed with YUV 4:2:0 pictures, one per frame, numbered in the codec's own
-// time base of 1 / frame rate.
+// time base of 1 / frame rate. A picture is one buffer of packed planes (pictureBytes(),
+// planesOf()), handed over without a copy.
 class VideoEncoder {
 public:
     enum class OpenResult { Opened, NoEncoder, Refused };
@@ -31,22 +32,18 @@ public:
     bool isOpen() const { return context_ != nullptr; }
     const AVCodecContext* context() const { return context_.get(); }
 
-    // The planes of the picture for the next frame, made writable (the codec may still hold
-    // the previous one). Nullopt when no buffer can be had.
-    std::optional<YuvPlanes> writablePicture();
+    static size_t pictureBytes(int width, int height);
+    static YuvPlanes planesOf(uint8_t* picture, int width, int height);
 
-    // Encodes the picture as the next frame and hands over the packets it gives. False on a
-    // codec error.
-    bool encode(const PacketHandler& handler);
+    // Encodes the picture (of the codec's size) as the next frame and hands over the packets
+    // it gives; an empty buffer encodes the previous picture again. False on a codec error or
+    // when there is no picture at all.
+    bool encode(ByteBuffer picture, const PacketHandler& handler);
     void drain(const PacketHandler& handler);
 
 private:
-    // A fresh buffer for the picture, from the pool: no copy of the old one, no page faults.
-    bool takeFreshPicture();
-
     CodecContextPtr context_;
-    BufferPoolPtr picturePool_;
-    FramePtr picture_;
+    FramePtr picture_;  // the last picture given
     PacketPtr packet_;
     int64_t nextFrameIndex_ = 0;
 };

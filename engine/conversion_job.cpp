@@ -106,16 +106,25 @@ void ConversionJob::releaseSample(const MediaSample& sample) {
 }
 
 void ConversionJob::enqueueSorted(SamplePtr sample) {
-    std::lock_guard lock(mainQueueMutex);
-    auto after = mainQueue.end();
-    while (after != mainQueue.begin()) {
-        auto previous = std::prev(after);
-        if ((*previous)->sortTime <= sample->sortTime) {
-            break;
+    size_t length = 0;
+    {
+        std::lock_guard lock(mainQueueMutex);
+        auto after = mainQueue.end();
+        while (after != mainQueue.begin()) {
+            auto previous = std::prev(after);
+            if ((*previous)->sortTime <= sample->sortTime) {
+                break;
+            }
+            after = previous;
         }
-        after = previous;
+        mainQueue.insert(after, std::move(sample));
+        length = mainQueue.size();
     }
-    mainQueue.insert(after, std::move(sample));
+    // A queue past the look-ahead has work for the encoder thread: wake it, so that encoding
+    // keeps pace with decoding instead of waiting for the flow control.
+    if (length > kLookAhead && mainSemaphore) {
+        mainSemaphore->release(1);
+    }
 }
 
 size_t ConversionJob::mainQueueLength() {

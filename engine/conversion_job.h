@@ -22,9 +22,10 @@ namespace morvane {
 // one after another, the encoder thread, the audio re-chunker, and the decoding graph's
 // streaming threads that feed the queues.
 //
-// Locks, in the only order any thread nests them: mainQueueMutex, the encoder's lock,
-// memoryMutex. jobMutex is taken only by start(), stop() and the destructor, never by the
-// session. The flags are atomics polled at fixed periods.
+// Locks: no thread holds two of mainQueueMutex, the encoder's lock and memoryMutex at once
+// except the encoder thread, which takes the encoder's lock and then memoryMutex. jobMutex is
+// taken only by start(), stop() and the destructor, never by the session. The flags are atomics
+// polled at fixed periods.
 class ConversionJob {
 public:
     // Above this many queued bytes the graph is paused; below the low mark it runs again.
@@ -50,7 +51,8 @@ public:
     // graph through `paused` and flowEvent.
     void addSample(const MediaSample& sample);
     void releaseSample(const MediaSample& sample);
-    // Inserts into mainQueue after the last sample that is not later (under mainQueueMutex).
+    // Inserts into mainQueue after the last sample that is not later (under mainQueueMutex),
+    // and wakes the encoder thread when the queue holds more than the look-ahead.
     void enqueueSorted(SamplePtr sample);
     size_t mainQueueLength();
     size_t audioQueueLength();

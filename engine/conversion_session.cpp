@@ -13,6 +13,7 @@
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
 #include "platform/debug_output.h"
+#include "platform/thread_priority.h"
 #include "settings/setting_keys.h"
 #include "source/decoding_graph.h"
 
@@ -23,6 +24,10 @@ using namespace std::chrono_literals;
 
 // How long the end of a stream may keep the session waiting without the graph moving on.
 constexpr auto kCompletionPatience = 60s;
+
+// How much lower the decoding threads run than the encoder thread.
+constexpr int kDecodingNiceSteps = 5;
+
 // The largest output side the frame path takes.
 constexpr int kMaxOutputSide = FrameBitmap::kMaxSide;
 
@@ -76,6 +81,11 @@ public:
     explicit Session(ConversionJob& job) : job_(job), log_(job.services.log) {}
 
     int run() {
+        // The decoding graph's threads start from this one and inherit a lower priority than
+        // the encoder thread's: the encoder, the slowest stage, then keeps a core whenever it
+        // has work, and decoding fills the rest instead of racing ahead into the flow control
+        // (which would leave a core idle while the queue drains).
+        lowerThisThreadPriority(kDecodingNiceSteps);
         job_.startFinished.wait();
         if (job_.running) {
             do {

@@ -17,10 +17,8 @@ void encodeSample(ConversionJob& job, MediaSample& sample) {
     std::lock_guard encoderLock(encoder);
     bool encoded = false;
     if (sample.isVideo) {
-        // The frame buffer passes to the encoder as it is: no copy.
-        encoder.setFrame(makeFrameBitmap(std::move(sample.data), static_cast<size_t>(sample.size),
-                                         job.frameWidth, job.frameHeight));
-        encoded = encoder.encodeVideo(toMilliseconds(sample.startTime));
+        // The picture passes to the codec as it is: no copy.
+        encoded = encoder.encodeVideo(std::move(sample.data), toMilliseconds(sample.startTime));
         job.lastVideoTime = sample.sortTime;
     } else {
         encoded = encoder.encodeAudio(sample.data.get(), toMilliseconds(sample.startTime));
@@ -33,7 +31,6 @@ void encodeSample(ConversionJob& job, MediaSample& sample) {
     if (encoded && encoder.lastOutputBytes() > 0) {
         encoder.writeOutput();
     }
-    job.encoderBusy = false;
 }
 
 }  // namespace
@@ -50,11 +47,17 @@ int runEncoderThread(ConversionJob& job) {
             if (!take) {
                 break;
             }
+            // Busy is raised under the queue lock before the queue shrinks, so whoever sees the
+            // queue empty and the encoder idle knows every sample is in the file.
             job.encoderBusy = true;
             SamplePtr sample = std::move(job.mainQueue.front());
             job.mainQueue.pop_front();
+            // The queue stays open to the producers while the sample is encoded.
+            queueLock.unlock();
             encodeSample(job, *sample);
             job.releaseSample(*sample);
+            job.encoderBusy = false;
+            queueLock.lock();
         }
         if (job.mainQueue.empty() && job.quit) {
             return 0;

@@ -35,6 +35,13 @@ int32_t videoSampleCallback(GrabbedSample& sample, void* context) {
     }
     auto& job = *static_cast<ConversionJob*>(context);
     SamplePtr record = recordOf(sample, true);
+    // The frame path runs here, on the decoder's side, while the encoder thread encodes: the
+    // queue then holds the encoder's pictures, half the size of the frames.
+    record->data = job.encoder->prepareFrame(
+        makeFrameBitmap(std::move(record->data), sample.size(), job.frameWidth, job.frameHeight));
+    record->size = record->data ? static_cast<int32_t>(VideoEncoder::pictureBytes(
+                                      job.encoder->outputWidth(), job.encoder->outputHeight()))
+                                : 0;
     job.addSample(*record);
     job.enqueueSorted(std::move(record));
     return kOk;

@@ -1,22 +1,51 @@
 #include "platform/byte_buffer.h"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace morvane {
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+}  // namespace
+
+void BytesFree::operator()(uint8_t* bytes) const {
+    std::free(bytes);
+}
+
+OwnedBytes allocateBytes(size_t size) {
+    void* bytes = nullptr;
+    if (size >= kHugePage) {
+        const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+        bytes = std::aligned_alloc(kHugePage, rounded);
+        if (bytes != nullptr) {
+            ::madvise(bytes, rounded, MADV_HUGEPAGE);
+        }
+    } else {
+        bytes = std::malloc(size == 0 ? 1 : size);
+    }
+    if (bytes == nullptr) {
+        throw std::bad_alloc();
+    }
+    return OwnedBytes(static_cast<uint8_t*>(bytes));
+}
 
 void BufferRelease::operator()(uint8_t* bytes) const {
     if (bytes == nullptr) {
         return;
     }
-    std::unique_ptr<uint8_t[]> owned(bytes);
+    OwnedBytes owned(bytes);
     if (const std::shared_ptr<BufferPool> owner = pool.lock()) {
         owner->giveBack(std::move(owned), size);
     }
 }
 
 ByteBuffer allocateBuffer(size_t size) {
-    return ByteBuffer(std::make_unique_for_overwrite<uint8_t[]>(size).release(),
-                      BufferRelease{{}, size});
+    return ByteBuffer(allocateBytes(size).release(), BufferRelease{{}, size});
 }
 
 std::shared_ptr<BufferPool> BufferPool::create(size_t keepBytes) {
@@ -24,7 +53,7 @@ std::shared_ptr<BufferPool> BufferPool::create(size_t keepBytes) {
 }
 
 ByteBuffer BufferPool::take(size_t size) {
-    std::unique_ptr<uint8_t[]> reused;
+    OwnedBytes reused;
     {
         std::lock_guard lock(mutex_);
         while (!kept_.empty() && !reused) {
@@ -37,12 +66,12 @@ ByteBuffer BufferPool::take(size_t size) {
         }
     }
     if (!reused) {
-        reused = std::make_unique_for_overwrite<uint8_t[]>(size);
+        reused = allocateBytes(size);
     }
     return ByteBuffer(reused.release(), BufferRelease{weak_from_this(), size});
 }
 
-void BufferPool::giveBack(std::unique_ptr<uint8_t[]> owned, size_t size) {
+void BufferPool::giveBack(OwnedBytes owned, size_t size) {
     std::lock_guard lock(mutex_);
     if (keptBytes_ + size <= keepBytes_) {
         kept_.emplace_back(std::move(owned), size);

@@ -17,6 +17,16 @@ struct BufferRelease {
     void operator()(uint8_t* bytes) const;
 };
 
+// Frees what allocateBytes() gave.
+struct BytesFree {
+    void operator()(uint8_t* bytes) const;
+};
+using OwnedBytes = std::unique_ptr<uint8_t, BytesFree>;
+
+// Uninitialised memory of `size` bytes. Big blocks (frames) are laid on transparent huge pages
+// where the system allows it: a frame then costs a couple of page faults instead of hundreds.
+OwnedBytes allocateBytes(size_t size);
+
 // An owned byte array, perhaps from a pool; its size is kept by whoever holds it.
 using ByteBuffer = std::unique_ptr<uint8_t[], BufferRelease>;
 
@@ -39,12 +49,12 @@ public:
 
 private:
     friend struct BufferRelease;
-    void giveBack(std::unique_ptr<uint8_t[]> bytes, size_t size);
+    void giveBack(OwnedBytes bytes, size_t size);
 
     const size_t keepBytes_;
     std::mutex mutex_;
-    std::vector<std::pair<std::unique_ptr<uint8_t[]>, size_t>> kept_;  // guarded by mutex_
-    size_t keptBytes_ = 0;                                             // guarded by mutex_
+    std::vector<std::pair<OwnedBytes, size_t>> kept_;  // guarded by mutex_
+    size_t keptBytes_ = 0;                             // guarded by mutex_
 };
 
 }  // namespace morvane

@@ -38,10 +38,6 @@ struct AVIOContextFree {
         avio_context_free(&context);
     }
 };
-struct AVBufferPoolFree {
-    // Buffers still referenced return to the system when released.
-    void operator()(AVBufferPool* pool) const { av_buffer_pool_uninit(&pool); }
-};
 struct SwsContextFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
@@ -55,7 +51,6 @@ using PacketPtr = std::unique_ptr<AVPacket, AVPacketFree>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, AVFormatContextFree>;
 using InputContextPtr = std::unique_ptr<AVFormatContext, AVFormatInputClose>;
 using IoContextPtr = std::unique_ptr<AVIOContext, AVIOContextFree>;
-using BufferPoolPtr = std::unique_ptr<AVBufferPool, AVBufferPoolFree>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextFree>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextFree>;
 

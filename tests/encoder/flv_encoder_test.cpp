@@ -54,8 +54,9 @@ protected:
     void encodeVideo(FlvEncoder& encoder, const ClipShape& shape, int index, int64_t ms) {
         const std::vector<uint8_t> frame = test::makeTestFrame(shape.width, shape.height, index);
         std::lock_guard lock(encoder);
-        encoder.setFrame(makeFrameBitmap(frame.data(), frame.size(), shape.width, shape.height));
-        if (encoder.encodeVideo(ms) && encoder.lastOutputBytes() > 0) {
+        ByteBuffer picture = encoder.prepareFrame(
+            makeFrameBitmap(frame.data(), frame.size(), shape.width, shape.height));
+        if (encoder.encodeVideo(std::move(picture), ms) && encoder.lastOutputBytes() > 0) {
             encoder.writeOutput();
         }
     }
@@ -282,8 +283,9 @@ TEST_F(FlvEncoderTest, LargePacketsReachTheFileWhole) {
     int largest = 0;
     for (int index = 0; index < 3; ++index) {
         std::lock_guard lock(*encoder);
-        encoder->setFrame(makeFrameBitmap(noise.data(), noise.size(), 1024, 768));
-        ASSERT_TRUE(encoder->encodeVideo(index * 1000));
+        ASSERT_TRUE(encoder->encodeVideo(
+            encoder->prepareFrame(makeFrameBitmap(noise.data(), noise.size(), 1024, 768)),
+            index * 1000));
         largest = std::max(largest, encoder->lastOutputBytes());
         encoder->writeOutput();
     }

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Converts the same clips with morvane-batch and with the ffmpeg CLI at the same settings,
+# alternating the two, and prints wall time, CPU time and peak memory of each, and their ratio.
+#   bench/compare_with_ffmpeg.sh [SECONDS] [ROUNDS]
+# Needs a built tree (build/) and the ffmpeg and time packages.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SECONDS_OF_CLIP=${1:-20}
+ROUNDS=${2:-3}
+BATCH=$ROOT/build/tools/morvane-batch
+[ -x "$BATCH" ] || { echo "build first: $BATCH is missing" >&2; exit 1; }
+command -v ffmpeg > /dev/null && [ -x /usr/bin/time ] || {
+    echo "needs: apt-get install ffmpeg time" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/config/morvane" "$WORK/out"
+
+# usage: measure LABEL COMMAND... ; prints "wall cpu peakKB"
+measure() {
+    local report=$WORK/time.txt
+    /usr/bin/time -f "%e %U %S %M" -o "$report" "$@" > /dev/null 2>&1
+    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$report"
+}
+
+printf "%-10s %-8s %10s %10s %10s\n" size program wall_s cpu_s peak_MB
+for size in 640x360 1280x720 1920x1080; do
+    clip=$WORK/clip-$size.mp4
+    ffmpeg -hide_banner -loglevel error -y \
+        -f lavfi -i "testsrc2=size=$size:rate=25" -f lavfi -i "sine=frequency=440:sample_rate=48000" \
+        -t "$SECONDS_OF_CLIP" -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac "$clip"
+    cat > "$WORK/config/morvane/settings.reg" <<SETTINGS
+"Mode"=dword:00000000
+"Source File"="$clip"
+"Destination Path"="$WORK/out"
+"Destination File"="morvane.flv"
+"Size Mode"=dword:00000002
+"Width"=dword:00000140
+"Height"=dword:000000f0
+"Profile"=dword:00000002
+"Video Quality"=dword:00000190
+"Audio Quality"=dword:00000060
+"Custom Video Quality"=dword:00000190
+"Custom Audio Quality"=dword:00000060
+"Audio Mode"=dword:00000001
+"Custom Audio Mode"=dword:00000001
+SETTINGS
+    best_m=(1e9 1e9 0) best_f=(1e9 1e9 0)
+    for ((round = 0; round < ROUNDS; round++)); do
+        read -r wall cpu peak < <(cd "$WORK" && XDG_CONFIG_HOME=$WORK/config measure "$BATCH")
+        if awk "BEGIN{exit !($wall < ${best_m[0]})}"; then best_m=($wall $cpu $peak); fi
+        read -r wall cpu peak < <(measure ffmpeg -nostdin -y -i "$clip" -c:v flv1 -b:v 409600 \
+            -g 25 -c:a libmp3lame -b:a 98304 -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv")
+        if awk "BEGIN{exit !($wall < ${best_f[0]})}"; then best_f=($wall $cpu $peak); fi
+    done
+    printf "%-10s %-8s %10.2f %10.2f %10.1f\n" "$size" morvane "${best_m[0]}" "${best_m[1]}" \
+        "$(awk "BEGIN{print ${best_m[2]} / 1024}")"
+    printf "%-10s %-8s %10.2f %10.2f %10.1f\n" "$size" ffmpeg "${best_f[0]}" "${best_f[1]}" \
+        "$(awk "BEGIN{print ${best_f[2]} / 1024}")"
+    printf "%-10s %-8s %10.2f %10.2f %10.2f\n" "$size" ratio \
+        "$(awk "BEGIN{print ${best_m[0]} / ${best_f[0]}}")" \
+        "$(awk "BEGIN{print ${best_m[1]} / ${best_f[1]}}")" \
+        "$(awk "BEGIN{print ${best_m[2]} / ${best_f[2]}}")"
+done
+echo "(best of $ROUNDS rounds of a $SECONDS_OF_CLIP s clip; the two programs alternate)"
