@@ -22,10 +22,11 @@ namespace morvane {
 // one after another, the encoder thread, the audio re-chunker, and the decoding graph's
 // streaming threads that feed the queues.
 //
-// Locks: no thread holds two of mainQueueMutex, the encoder's lock and memoryMutex at once
-// except the encoder thread, which takes the encoder's lock and then memoryMutex. jobMutex is
-// taken only by start(), stop() and the destructor, never by the session. The flags are atomics
-// polled at fixed periods.
+// Locks: the only nesting is audioQueueMutex, then memoryMutex (the session dropping raw audio
+// that nobody will cut). The encoder thread holds mainQueueMutex only to take a sample, never
+// while it encodes, so the producers are not held up by the encoder. jobMutex is taken only by
+// start(), stop() and the destructor, never by the session. The flags are atomics polled at
+// fixed periods.
 class ConversionJob {
 public:
     // Above this many queued bytes the graph is paused; below the low mark it runs again.
