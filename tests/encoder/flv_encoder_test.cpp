@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -157,6 +159,48 @@ TEST_F(FlvEncoderTest, TimestampsStartAtZeroAndKeepAudioAndVideoTogether) {
     // last one starts within a video frame of where the tone ends.
     EXPECT_NEAR(static_cast<double>(lastAudio), 2000.0 - 26.0, 40.0);
     EXPECT_NEAR(static_cast<double>(lastVideo), 1960.0, 1.0);
+}
+
+// The frames' colours and halves reach the file as they were, in a size of whole macroblocks
+// and in one that is not (the codec pads the latter).
+TEST_F(FlvEncoderTest, PicturesReachTheFileInTheirColours) {
+    // Left half B 40, G 160, R 220, that is Y 164, U 57, V 167; right half grey.
+    const std::array<int, 3> left{164, 57, 167};
+    const std::array<int, 3> right{128, 128, 128};
+    for (const ClipShape shape : {ClipShape{320, 240, 25, 0.4}, ClipShape{328, 250, 25, 0.4}}) {
+        SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
+        auto encoder = makeEncoder(Profile{}, shape);
+        ASSERT_TRUE(openOutput(*encoder));
+        std::vector<uint8_t> frame = test::makeSolidFrame(shape.width, shape.height, 40, 160, 220);
+        const std::vector<uint8_t> grey =
+            test::makeSolidFrame(shape.width, shape.height, 128, 128, 128);
+        const size_t stride = frame.size() / static_cast<size_t>(shape.height);
+        for (size_t row = 0; row < static_cast<size_t>(shape.height); ++row) {
+            const size_t half = row * stride + 3 * static_cast<size_t>(shape.width / 2);
+            std::copy(grey.begin() + static_cast<std::ptrdiff_t>(half),
+                      grey.begin() + static_cast<std::ptrdiff_t>(row * stride + stride),
+                      frame.begin() + static_cast<std::ptrdiff_t>(half));
+        }
+        for (int index = 0; index < 10; ++index) {
+            std::lock_guard lock(*encoder);
+            ByteBuffer picture = encoder->prepareFrame(
+                makeFrameBitmap(frame.data(), frame.size(), shape.width, shape.height));
+            ASSERT_TRUE(encoder->encodeVideo(std::move(picture), index * 40));
+            encoder->writeOutput();
+        }
+        {
+            std::lock_guard lock(*encoder);
+            encoder->close();
+        }
+        const test::ReadMedia media = readMedia(outputPath());
+        ASSERT_EQ(media.leftYuv.size(), 10U);
+        for (size_t index = 0; index < 10; ++index) {
+            for (size_t plane = 0; plane < 3; ++plane) {
+                EXPECT_NEAR(media.leftYuv[index][plane], left[plane], 3) << "plane " << plane;
+                EXPECT_NEAR(media.rightYuv[index][plane], right[plane], 3) << "plane " << plane;
+            }
+        }
+    }
 }
 
 TEST_F(FlvEncoderTest, AdjustsPacketTimesAgainstTheLastAudioPacket) {

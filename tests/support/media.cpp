@@ -147,6 +147,17 @@ ReadMedia readMedia(const std::filesystem::path& path) {
             }
             if (isVideo) {
                 ++media.decodedVideoFrames;
+                if (frame->format == AV_PIX_FMT_YUV420P) {
+                    const int y = frame->height / 2;
+                    auto at = [&](int x) {
+                        return std::array<int, 3>{
+                            frame->data[0][y * frame->linesize[0] + x],
+                            frame->data[1][y / 2 * frame->linesize[1] + x / 2],
+                            frame->data[2][y / 2 * frame->linesize[2] + x / 2]};
+                    };
+                    media.leftYuv.push_back(at(frame->width / 4));
+                    media.rightYuv.push_back(at(frame->width * 3 / 4));
+                }
             } else {
                 media.decodedAudioSamples += frame->nb_samples;
                 const int channels = frame->ch_layout.nb_channels;

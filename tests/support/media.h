@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -47,6 +48,10 @@ struct ReadMedia {
     int decodeErrors = 0;
     // Mono mix of the decoded audio, as floats.
     std::vector<float> audio;
+    // Y, U and V of each decoded YUV 4:2:0 video frame, on its middle row, a quarter of the
+    // width in from the left and from the right.
+    std::vector<std::array<int, 3>> leftYuv;
+    std::vector<std::array<int, 3>> rightYuv;
     int keyframeIndexEntries = 0;
 };
 
