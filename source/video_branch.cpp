@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/bitmap_layout.h"
+#include "source/yuv_to_bgr.h"
 
 namespace morvane {
 
@@ -44,20 +45,29 @@ bool VideoBranch::deliverFrame(AVFrame& frame, RunGate& gate) {
     // reordered.
     const int64_t duration = frameDuration_;
     nextStart_ = start + duration;
-    if (frame.width <= 0 || frame.height <= 0 || !configureScaler(frame)) {
+    if (frame.width <= 0 || frame.height <= 0) {
         return true;  // a picture that cannot be converted is skipped
+    }
+    const bool direct = Yuv420ToBgr::takes(frame, width_, height_);
+    if (!direct && !configureScaler(frame)) {
+        return true;
     }
 
     const size_t stride = bitmapStride(width_);
     const size_t size = stride * static_cast<size_t>(height_);
     ByteBuffer buffer = pool_->take(size);
     // Bottom-up: the picture's top row goes to the buffer's last row.
-    uint8_t* const planes[4] = {buffer.get() + stride * static_cast<size_t>(height_ - 1), nullptr,
-                                nullptr, nullptr};
-    const int strides[4] = {-static_cast<int>(stride), 0, 0, 0};
-    if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) !=
-        height_) {
-        return true;
+    uint8_t* const bottomUp = buffer.get() + stride * static_cast<size_t>(height_ - 1);
+    if (direct) {
+        Yuv420ToBgr::convert(frame, Yuv420ToBgr::coefficientsFor(frame), bottomUp,
+                             -static_cast<ptrdiff_t>(stride));
+    } else {
+        uint8_t* const planes[4] = {bottomUp, nullptr, nullptr, nullptr};
+        const int strides[4] = {-static_cast<int>(stride), 0, 0, 0};
+        if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes,
+                      strides) != height_) {
+            return true;
+        }
     }
     const size_t padding = stride - 3 * static_cast<size_t>(width_);
     if (padding > 0) {
