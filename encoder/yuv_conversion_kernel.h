@@ -98,11 +98,13 @@ struct Kernel {
         int x = 0;
         for (; x + kPixelsPerStep <= width; x += kPixelsPerStep) {
             const uint8_t* p = bgr + 3 * x;
+#pragma GCC unroll 4
             for (int line = 0; line < 3 * kPixelsPerStep; line += 64) {
                 __builtin_prefetch(nextRow + 3 * x + line);
             }
             const Reg loads[3] = {V::loadLanes(p, 0), V::loadLanes(p, 1), V::loadLanes(p, 2)};
             Reg luma[2];
+#pragma GCC unroll 4
             for (int half = 0; half < 2; ++half) {
                 const Reg first = loads[half];
                 const Reg second = loads[half + 1];
@@ -121,6 +123,7 @@ struct Kernel {
             }
             Reg u[2];
             Reg v[2];
+#pragma GCC unroll 4
             for (int half = 0; half < 2; ++half) {
                 const Reg first = loads[half];
                 const Reg second = loads[half + 1];

@@ -85,6 +85,7 @@ int yuvRowToBgrAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int wi
         widen(_mm256_adds_epi16(_mm256_mullo_epi16(us, blueWhole),
                                 _mm256_mulhrs_epi16(us, blueFraction)),
               blue[0], blue[1]);
+#pragma GCC unroll 4
         for (int half = 0; half < 2; ++half) {
             const __m256i luma = _mm256_slli_epi16(
                 _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(y + x + 16 * half)), lumaOffset), 6);
@@ -97,6 +98,7 @@ int yuvRowToBgrAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int wi
         const __m256i channels[3] = {toBytes(blue[0], blue[1]), toBytes(green[0], green[1]),
                                      toBytes(red[0], red[1])};
         __m256i parts[3];
+#pragma GCC unroll 4
         for (int part = 0; part < 3; ++part) {
             parts[part] = _mm256_or_si256(
                 _mm256_or_si256(_mm256_shuffle_epi8(channels[0], masks.of[part][0]),

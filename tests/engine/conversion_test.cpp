@@ -220,7 +220,11 @@ TEST(Conversion, StopAbandonsTheFileAndDropsTheRest) {
     }
     harness.convertFolder(in);
     harness.runner().convertPressed();
-    std::this_thread::sleep_for(300ms);
+    // Stop once the first file is being encoded.
+    while (harness.logText().find("Converting process... ") == std::string::npos) {
+        std::this_thread::sleep_for(2ms);
+    }
+    std::this_thread::sleep_for(50ms);
     const auto stopAsked = std::chrono::steady_clock::now();
     harness.runner().convertPressed();  // the button now reads "Stop"
     EXPECT_LT(std::chrono::steady_clock::now() - stopAsked, 1s);

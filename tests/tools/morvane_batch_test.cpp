@@ -173,9 +173,8 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     test::ClipSpec spec;
     spec.width = 1280;
     spec.height = 720;
-    spec.seconds = 20.0;
+    spec.seconds = 10.0;
     test::writeClip(dir / "clips/first.mkv", spec);
-    spec.seconds = 1.0;
     test::writeClip(dir / "clips/second.mkv", spec);
     Driver driver(dir);
     driver.writeSettings(1, "Source", dir / "clips");
