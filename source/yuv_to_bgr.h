@@ -12,7 +12,7 @@ namespace morvane {
 // YUV 4:2:0 (the usual output of the video decoders) to 24-bit blue-green-red at the same
 // size, on 16-bit fixed point with the matrix and range that libswscale would use for the
 // frame. A faster road than libswscale's own for the one conversion that every common file
-// takes; frames of other formats or sizes go through libswscale.
+// takes, where the processor has AVX2; frames of other formats or sizes go through libswscale.
 class Yuv420ToBgr {
 public:
     // Per colour, in 1/32768: the fraction past the whole part of each gain.
