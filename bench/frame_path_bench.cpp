@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/steady_runs.h"
 #include "encoder/video_encoder.h"
 #include "encoder/watermark_overlay.h"
 #include "tests/support/media.h"
@@ -85,27 +86,11 @@ void encodeFrame(benchmark::State& state, Size size) {
     }
 }
 
-// This machine's neighbours come and go: the least of several runs is the steadiest figure.
-double least(const std::vector<double>& runs) {
-    return *std::min_element(runs.begin(), runs.end());
-}
-
-BENCHMARK_CAPTURE(framePath, 640x360_to_320x240, Size{640, 360}, Size{320, 240})
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
+BENCHMARK_CAPTURE(framePath, 640x360_to_320x240, Size{640, 360}, Size{320, 240})->Apply(steadily);
 BENCHMARK_CAPTURE(framePath, 1920x1080_to_1920x1080, Size{1920, 1080}, Size{1920, 1080})
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
-BENCHMARK_CAPTURE(encodeFrame, 320x240, Size{320, 240})
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
-BENCHMARK_CAPTURE(encodeFrame, 1920x1080, Size{1920, 1080})
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
+    ->Apply(steadily);
+BENCHMARK_CAPTURE(encodeFrame, 320x240, Size{320, 240})->Apply(steadily);
+BENCHMARK_CAPTURE(encodeFrame, 1920x1080, Size{1920, 1080})->Apply(steadily);
 
 }  // namespace
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench/steady_runs.h"
 #include "platform/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/yuv_to_bgr.h"
@@ -74,27 +75,10 @@ void libswscale(benchmark::State& state, int width, int height) {
     sws_freeContext(context);
 }
 
-// This machine's neighbours come and go: the least of several runs is the steadiest figure.
-double least(const std::vector<double>& runs) {
-    return *std::min_element(runs.begin(), runs.end());
-}
-
-BENCHMARK_CAPTURE(ours, 1280x720, 1280, 720)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
-BENCHMARK_CAPTURE(libswscale, 1280x720, 1280, 720)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
-BENCHMARK_CAPTURE(ours, 1920x1080, 1920, 1080)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
-BENCHMARK_CAPTURE(libswscale, 1920x1080, 1920, 1080)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(7)
-    ->ComputeStatistics("min", least);
+BENCHMARK_CAPTURE(ours, 1280x720, 1280, 720)->Apply(steadily);
+BENCHMARK_CAPTURE(libswscale, 1280x720, 1280, 720)->Apply(steadily);
+BENCHMARK_CAPTURE(ours, 1920x1080, 1920, 1080)->Apply(steadily);
+BENCHMARK_CAPTURE(libswscale, 1920x1080, 1920, 1080)->Apply(steadily);
 
 }  // namespace
 }  // namespace morvane

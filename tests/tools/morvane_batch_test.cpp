@@ -136,9 +136,9 @@ std::vector<std::string> filesIn(const fs::path& folder) {
 
 TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
     test::TempDir dir;
-    test::ClipSpec spec;
-    spec.seconds = 1.0;
-    test::writeClip(dir / "holiday.mkv", spec);
+    test::ClipSpec clip;
+    clip.seconds = 1.0;
+    test::writeClip(dir / "holiday.mkv", clip);
     Driver driver(dir);
     // No "Destination File": the source's name is filled in, as the dialog does.
     driver.writeSettings(0, "Source File", dir / "holiday.mkv", "; kept\n");
@@ -170,12 +170,12 @@ TEST(MorvaneBatch, FailsABatchThatConvertsNothing) {
 TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     test::TempDir dir;
     fs::create_directories(dir / "clips");
-    test::ClipSpec spec;
-    spec.width = 1280;
-    spec.height = 720;
-    spec.seconds = 10.0;
-    test::writeClip(dir / "clips/first.mkv", spec);
-    test::writeClip(dir / "clips/second.mkv", spec);
+    test::ClipSpec clip;
+    clip.width = 1280;
+    clip.height = 720;
+    clip.seconds = 10.0;
+    test::writeClip(dir / "clips/first.mkv", clip);
+    test::writeClip(dir / "clips/second.mkv", clip);
     Driver driver(dir);
     driver.writeSettings(1, "Source", dir / "clips");
 
