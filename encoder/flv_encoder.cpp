@@ -220,8 +220,7 @@ ByteBuffer FlvEncoder::prepareFrame(FrameBitmap frame) {
         return {};
     }
     overlay_.setFrame(std::move(frame));
-    ByteBuffer picture =
-        picturePool_->take(VideoEncoder::pictureBytes(outputWidth_, outputHeight_));
+    ByteBuffer picture = picturePool_->take(pictureBytes());
     const bool converted =
         overlay_.convertFrame(outputWidth_, outputHeight_,
                               VideoEncoder::planesOf(picture.get(), outputWidth_, outputHeight_));

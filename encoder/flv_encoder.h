@@ -75,9 +75,8 @@ public:
     // A write to the output file failed since open(): the file is incomplete.
     bool outputFailed() const { return output_.failed(); }
 
-    // The size of the open video codec's pictures.
-    int outputWidth() const { return outputWidth_; }
-    int outputHeight() const { return outputHeight_; }
+    // The bytes of a picture from prepareFrame().
+    size_t pictureBytes() const { return VideoEncoder::pictureBytes(outputWidth_, outputHeight_); }
 
     bool hasAudioStream() const { return hasAudioStream_.load(std::memory_order_acquire); }
     int audioFrameBytes() const { return audioFrameBytes_.load(std::memory_order_acquire); }

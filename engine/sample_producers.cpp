@@ -39,9 +39,7 @@ int32_t videoSampleCallback(GrabbedSample& sample, void* context) {
     // queue then holds the encoder's pictures, half the size of the frames.
     record->data = job.encoder->prepareFrame(
         makeFrameBitmap(std::move(record->data), sample.size(), job.frameWidth, job.frameHeight));
-    record->size = record->data ? static_cast<int32_t>(VideoEncoder::pictureBytes(
-                                      job.encoder->outputWidth(), job.encoder->outputHeight()))
-                                : 0;
+    record->size = record->data ? static_cast<int32_t>(job.encoder->pictureBytes()) : 0;
     job.addSample(*record);
     job.enqueueSorted(std::move(record));
     return kOk;
