@@ -1,6 +1,8 @@
 #include "source/decoding_branch.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -103,8 +105,30 @@ bool DecodingBranch::sendAndDeliver(const AVPacket* packet, RunGate& gate) {
     }
 }
 
+void DecodingBranch::followLeader(const DecodingBranch& leader, const PacketQueue& leaderQueue,
+                                  int64_t maxLead) {
+    leader_ = &leader;
+    leaderQueue_ = &leaderQueue;
+    maxLead_ = maxLead;
+}
+
+bool DecodingBranch::waitForLeader(int64_t startTime, const RunGate& gate) const {
+    if (leader_ == nullptr) {
+        return true;
+    }
+    // Written as a difference: the leader's INT64_MIN (nothing delivered yet) cannot overflow.
+    while (startTime - maxLead_ > leader_->deliveredUntil() && !leader_->finished() &&
+           !leaderQueue_->empty()) {
+        if (gate.stopped()) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 bool DecodingBranch::handOver(GrabbedSample& sample, RunGate& gate) {
-    if (!gate.pass()) {
+    if (!waitForLeader(sample.startTime(), gate) || !gate.pass()) {
         return false;
     }
     const int32_t result = grabber_.receive(sample);

@@ -37,6 +37,14 @@ public:
     // are skipped.
     void stream(PacketQueue& queue, RunGate& gate);
 
+    // Holds this branch's samples back while they lie more than `maxLead` (100 ns units) ahead
+    // of what `leader` has delivered, as long as the leader has packets to decode: the samples
+    // of both branches then reach the handlers roughly in time order, whichever decodes
+    // faster. A leader starved by the file's layout holds nothing back, so no branch waits on
+    // one that waits for the reader.
+    void followLeader(const DecodingBranch& leader, const PacketQueue& leaderQueue,
+                      int64_t maxLead);
+
     // The end of the stream has been delivered (or the handler ended the stream).
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     // The stop time of the last sample handed to the grabber; INT64_MIN before the first.
@@ -56,6 +64,8 @@ protected:
 
 private:
     bool sendAndDeliver(const AVPacket* packet, RunGate& gate);
+    // False once the graph has stopped.
+    bool waitForLeader(int64_t startTime, const RunGate& gate) const;
 
     SampleGrabber& grabber_;
     const int64_t fileStartTime_;  // 100 ns units
@@ -66,6 +76,9 @@ private:
     bool drainedAhead_ = false;  // the end of the stream was decoded ahead
     std::atomic<bool> finished_{false};
     std::atomic<int64_t> deliveredUntil_{INT64_MIN};
+    const DecodingBranch* leader_ = nullptr;
+    const PacketQueue* leaderQueue_ = nullptr;
+    int64_t maxLead_ = 0;
 };
 
 }  // namespace morvane

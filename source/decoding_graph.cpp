@@ -22,6 +22,9 @@ constexpr size_t kQueuePackets = 512;
 // Frame buffers kept for reuse when the graph makes its own pool.
 constexpr size_t kKeptFrameBytes = 64 << 20;
 
+// How far (100 ns units) the audio branch may deliver ahead of the video branch.
+constexpr int64_t kMaxAudioLead = 2'500'000;
+
 // How much is read in search of the first picture before the video counts as undecodable.
 constexpr int kPrerollPackets = 4096;
 constexpr size_t kPrerollBytes = 64 << 20;
@@ -220,6 +223,9 @@ bool DecodingGraph::connectAudioSource() {
         audio_.reset();
         return false;
     }
+    // Audio decodes far faster than video: unchecked, it would run seconds ahead, and the
+    // samples would reach the handlers out of time order.
+    audio_->followLeader(*video_, videoQueue_, kMaxAudioLead);
     return true;
 }
 

@@ -45,6 +45,11 @@ std::optional<PacketPtr> PacketQueue::pop() {
     return front;
 }
 
+bool PacketQueue::empty() const {
+    std::lock_guard lock(mutex_);
+    return packets_.empty();
+}
+
 void PacketQueue::close() {
     {
         std::lock_guard lock(mutex_);

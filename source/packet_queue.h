@@ -23,6 +23,7 @@ public:
     void pushNow(PacketPtr packet);
     // Waits while the queue is empty; nullopt once closed.
     std::optional<PacketPtr> pop();
+    bool empty() const;
     void close();
 
 private:
@@ -30,7 +31,7 @@ private:
 
     const size_t maxBytes_;
     const size_t maxPackets_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<PacketPtr> packets_;  // guarded by mutex_
     size_t bytes_ = 0;               // guarded by mutex_

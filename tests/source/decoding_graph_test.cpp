@@ -265,6 +265,22 @@ TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
     EXPECT_NEAR(static_cast<double>(ending.pcm().size()) / 4, 2.0 * 44100, 3000);
 }
 
+// However slowly the video handler takes its frames, audio keeps in step with them instead of
+// racing ahead, so that the samples of both reach the handlers about in time order.
+TEST(DecodingGraph, KeepsAudioInStepWithSlowVideo) {
+    const TempDir dir;
+    test::writeClip(dir / "clip.mkv", ClipSpec{});
+    test::GraphHarness harness;
+    harness.videoAnswer = [](size_t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        return kOk;
+    };
+    ASSERT_TRUE(harness.build(dir / "clip.mkv"));
+    ASSERT_TRUE(harness.runToEnd());
+    EXPECT_NEAR(static_cast<double>(harness.audio().back().stop), 2.0 * kSecond, 0.1 * kSecond);
+    EXPECT_LE(harness.largestAudioLead(), kSecond * 3 / 10);
+}
+
 TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
     TempDir dir;
     ClipSpec spec = clip("matroska", "mpeg4", "aac");

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -65,6 +67,12 @@ public:
         std::lock_guard lock(mutex_);
         return pcm_;
     }
+    // How far (100 ns units) an audio sample ever started after the end of the video
+    // delivered before it.
+    int64_t largestAudioLead() const {
+        std::lock_guard lock(mutex_);
+        return largestAudioLead_;
+    }
     size_t videoCount() const { return videoCount_.load(); }
     size_t audioCount() const { return audioCount_.load(); }
 
@@ -78,6 +86,7 @@ private:
         {
             std::lock_guard lock(self->mutex_);
             self->video_.push_back({sample.startTime(), sample.stopTime(), sample.size()});
+            self->videoUntil_ = std::max(self->videoUntil_, sample.stopTime());
             if (index == 0) {
                 self->firstFrame_.assign(sample.data(), sample.data() + sample.size());
             }
@@ -89,6 +98,10 @@ private:
         ++self->audioCount_;
         std::lock_guard lock(self->mutex_);
         self->audio_.push_back({sample.startTime(), sample.stopTime(), sample.size()});
+        if (self->videoUntil_ != INT64_MIN) {
+            self->largestAudioLead_ =
+                std::max(self->largestAudioLead_, sample.startTime() - self->videoUntil_);
+        }
         self->pcm_.insert(self->pcm_.end(), sample.data(), sample.data() + sample.size());
         return kOk;
     }
@@ -101,6 +114,8 @@ private:
     std::vector<Sample> audio_;
     std::vector<uint8_t> firstFrame_;
     std::vector<uint8_t> pcm_;
+    int64_t videoUntil_ = INT64_MIN;
+    int64_t largestAudioLead_ = INT64_MIN;
     std::atomic<size_t> videoCount_{0};
     std::atomic<size_t> audioCount_{0};
 };
