@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -68,6 +67,7 @@ void DecodingBranch::stream(PacketQueue& queue, RunGate& gate) {
         if (!packet) {
             return;  // stopped
         }
+        wakeFollowers();
         going = sendAndDeliver(packet->get(), gate);
         if (*packet == nullptr) {
             break;
@@ -81,6 +81,7 @@ void DecodingBranch::stream(PacketQueue& queue, RunGate& gate) {
     }
     // Nothing more is taken: the reader must not wait for this branch.
     queue.close();
+    wakeFollowers();
 }
 
 bool DecodingBranch::sendAndDeliver(const AVPacket* packet, RunGate& gate) {
@@ -116,15 +117,23 @@ bool DecodingBranch::waitForLeader(int64_t startTime, const RunGate& gate) const
     if (leader_ == nullptr) {
         return true;
     }
+    std::unique_lock lock(leader_->followersMutex_);
     // Written as a difference: the leader's INT64_MIN (nothing delivered yet) cannot overflow.
     while (startTime - maxLead_ > leader_->deliveredUntil() && !leader_->finished() &&
            !leaderQueue_->empty()) {
         if (gate.stopped()) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // The leader wakes us on every change; the timeout only bounds how late a stop is seen.
+        leader_->followersWake_.wait_for(lock, std::chrono::milliseconds(10));
     }
     return true;
+}
+
+void DecodingBranch::wakeFollowers() const {
+    // Taking the lock orders the change before a follower's test, so no wake is lost.
+    { std::lock_guard lock(followersMutex_); }
+    followersWake_.notify_all();
 }
 
 bool DecodingBranch::handOver(GrabbedSample& sample, RunGate& gate) {
@@ -139,6 +148,7 @@ bool DecodingBranch::handOver(GrabbedSample& sample, RunGate& gate) {
     while (sample.stopTime() > until && !deliveredUntil_.compare_exchange_weak(
                                             until, sample.stopTime(), std::memory_order_acq_rel)) {
     }
+    wakeFollowers();
     return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 
 #include "platform/ffmpeg_ptr.h"
 #include "source/grabbed_sample.h"
@@ -66,6 +68,8 @@ private:
     bool sendAndDeliver(const AVPacket* packet, RunGate& gate);
     // False once the graph has stopped.
     bool waitForLeader(int64_t startTime, const RunGate& gate) const;
+    // Wakes the branches that follow this one after its delivery, its queue or its end changed.
+    void wakeFollowers() const;
 
     SampleGrabber& grabber_;
     const int64_t fileStartTime_;  // 100 ns units
@@ -79,6 +83,8 @@ private:
     const DecodingBranch* leader_ = nullptr;
     const PacketQueue* leaderQueue_ = nullptr;
     int64_t maxLead_ = 0;
+    mutable std::mutex followersMutex_;
+    mutable std::condition_variable followersWake_;
 };
 
 }  // namespace morvane
