@@ -1,7 +1,6 @@
 #include "engine/conversion_job.h"
 
 #include <chrono>
-#include <thread>
 #include <utility>
 
 #include "engine/conversion_session.h"
@@ -72,9 +71,8 @@ bool ConversionJob::stop() {
     stopRequested = true;
     running = false;
     flowEvent.set();  // the session notices at once rather than at its next poll
-    while (sessionThread.isRunning()) {
+    while (!sessionThread.waitForEnd(std::chrono::milliseconds(10))) {
         services.listener.keepResponsive();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     sessionThread.join();
     encoderThread.join();

@@ -28,6 +28,10 @@ constexpr auto kCompletionPatience = 60s;
 // How much lower the decoding threads run than the encoder thread.
 constexpr int kDecodingNiceSteps = 5;
 
+// How often the end of a file looks whether the re-chunker and the encoder have emptied their
+// queues: nothing moves on until it sees so.
+constexpr auto kDrainPoll = 2ms;
+
 // The largest output side the frame path takes.
 constexpr int kMaxOutputSide = FrameBitmap::kMaxSide;
 
@@ -254,7 +258,7 @@ private:
                     break;
                 }
             }
-            std::this_thread::sleep_for(10ms);
+            std::this_thread::sleep_for(kDrainPoll);
         }
         for (;;) {
             job_.mainSemaphore->release(1);
@@ -264,11 +268,11 @@ private:
                     break;
                 }
             }
-            std::this_thread::sleep_for(10ms);
+            std::this_thread::sleep_for(kDrainPoll);
         }
         job_.finalPosition = graph.currentPosition();
         while (job_.encoderBusy) {
-            std::this_thread::sleep_for(5ms);
+            std::this_thread::sleep_for(1ms);
         }
     }
 
@@ -355,14 +359,14 @@ private:
         job_.quit = true;
         while (job_.rechunkThread.isRunning()) {
             job_.audioSemaphore.release(1);
-            std::this_thread::sleep_for(10ms);
+            job_.rechunkThread.waitForEnd(10ms);
         }
         while (job_.encoderBusy) {
-            std::this_thread::sleep_for(5ms);
+            std::this_thread::sleep_for(1ms);
         }
         while (job_.encoderThread.isRunning()) {
             job_.mainSemaphore->release(1);
-            std::this_thread::sleep_for(10ms);
+            job_.encoderThread.waitForEnd(10ms);
         }
         {
             std::lock_guard lock(*job_.encoder);

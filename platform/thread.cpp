@@ -8,7 +8,11 @@ Thread::Thread(std::function<int()> body) : state_(std::make_shared<State>()) {
     thread_ = std::thread([state = state_, body = std::move(body)] {
         const int code = body();
         state->exitCode.store(code, std::memory_order_release);
-        state->finished.store(true, std::memory_order_release);
+        {
+            std::lock_guard lock(state->mutex);
+            state->finished.store(true, std::memory_order_release);
+        }
+        state->ended.notify_all();
     });
 }
 
@@ -34,6 +38,15 @@ int Thread::exitCode() const {
         return kStillActive;
     }
     return state_->exitCode.load(std::memory_order_acquire);
+}
+
+bool Thread::waitForEnd(std::chrono::milliseconds timeout) const {
+    if (!state_) {
+        return true;
+    }
+    std::unique_lock lock(state_->mutex);
+    return state_->ended.wait_for(
+        lock, timeout, [this] { return state_->finished.load(std::memory_order_acquire); });
 }
 
 void Thread::join() {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace morvane {
@@ -26,6 +29,9 @@ public:
     bool isRunning() const;
     // The body's result once it has returned; kStillActive until then.
     int exitCode() const;
+    // True once the thread has ended (at once for a thread never started), false when it
+    // still runs after `timeout`. Returns as soon as the body does, without joining.
+    bool waitForEnd(std::chrono::milliseconds timeout) const;
     // Waits for the end of the thread; does nothing for a thread never started or already joined.
     void join();
 
@@ -33,6 +39,8 @@ private:
     struct State {
         std::atomic<bool> finished{false};
         std::atomic<int> exitCode{kStillActive};
+        std::mutex mutex;
+        std::condition_variable ended;
     };
     std::shared_ptr<State> state_;
     std::thread thread_;

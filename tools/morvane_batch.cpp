@@ -18,22 +18,32 @@ namespace {
 
 using namespace morvane;
 
+// Sent by the session to the main thread at the end of the batch, so that the wait below
+// ends at once rather than at its next tick.
+constexpr int kEndSignal = SIGUSR1;
+
+// Made on the main thread, which it wakes when the batch ends.
 class HeadlessOwner final : public BatchListener, public BatchPanel {
 public:
-    void batchEnded() override { ended_ = true; }
+    void batchEnded() override {
+        ended_ = true;
+        ::pthread_kill(waiter_, kEndSignal);
+    }
     bool ended() const { return ended_; }
     void lock(bool) override {}
     void setConvertButton(std::string_view, bool) override {}
 
 private:
     std::atomic<bool> ended_{false};
+    const pthread_t waiter_ = ::pthread_self();
 };
 
-// Waits for the end of the batch or a stop signal; true when a signal came.
-bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& stopSignals) {
+// Waits for the end of the batch or a stop signal; true when a stop signal came.
+bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& awaited) {
     const timespec tick{0, 50'000'000};
     while (!owner.ended()) {
-        if (::sigtimedwait(&stopSignals, nullptr, &tick) > 0) {
+        const int signal = ::sigtimedwait(&awaited, nullptr, &tick);
+        if (signal > 0 && signal != kEndSignal) {
             return true;
         }
     }
@@ -43,12 +53,14 @@ bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& stopSignals)
 }  // namespace
 
 int main() {
-    // The stop signals are taken by the main thread alone: block them before any thread exists.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // The stop signals and the end signal are taken by the main thread alone: block them
+    // before any thread exists.
+    sigset_t awaited;
+    sigemptyset(&awaited);
+    sigaddset(&awaited, SIGINT);
+    sigaddset(&awaited, SIGTERM);
+    sigaddset(&awaited, kEndSignal);
+    pthread_sigmask(SIG_BLOCK, &awaited, nullptr);
 
     SettingsStore& settings = processSettingsStore();
     SourceFileList& sources = processSourceFileList();
@@ -68,7 +80,7 @@ int main() {
         BatchRunner runner(services, owner);
         runner.convertPressed();
         if (runner.isRunning()) {
-            const bool stopped = waitForEndOrSignal(owner, stopSignals);
+            const bool stopped = waitForEndOrSignal(owner, awaited);
             const ConversionJob& job = *runner.currentJob();
             const bool allDone = !stopped && job.filesNotDone == 0 && job.filesDone > 0;
             runner.stopAndFinish();

@@ -71,14 +71,18 @@ TEST(Thread, ReportsStillActiveUntilItsBodyReturns) {
     });
     EXPECT_TRUE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), Thread::kStillActive);
+    EXPECT_FALSE(thread.waitForEnd(milliseconds(10)));
 
     release.set();
-    thread.join();
+    // The wait ends with the body, well before its timeout, and without a join.
+    EXPECT_TRUE(thread.waitForEnd(milliseconds(5000)));
     EXPECT_FALSE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), 7);
+    thread.join();
 
     Thread neverStarted;
     EXPECT_FALSE(neverStarted.isRunning());
+    EXPECT_TRUE(neverStarted.waitForEnd(milliseconds(0)));
     neverStarted.join();
 }
 
