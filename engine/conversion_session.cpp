@@ -95,6 +95,11 @@ public:
             do {
                 convertFile();
             } while (takeNextFile());
+        } else {
+            // Stopped before the first file began: its "Converting process... " line still
+            // gets its end.
+            log_.writeLine("aborted\n");
+            ++job_.filesNotDone;
         }
         endBatch();
         return 0;
