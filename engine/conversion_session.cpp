@@ -97,9 +97,10 @@ public:
             } while (takeNextFile());
         } else {
             // Stopped before the first file began: its "Converting process... " line still
-            // gets its end.
+            // gets its end, and the rest of the list goes as after any stop.
             log_.writeLine("aborted\n");
             ++job_.filesNotDone;
+            job_.services.sources.clear();
         }
         endBatch();
         return 0;
