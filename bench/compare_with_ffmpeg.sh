@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Converts the same clips with morvane-batch and with the ffmpeg CLI at the same settings,
-# alternating the two, and prints wall time, CPU time and peak memory of each, and their ratio.
+# alternating the two, and prints wall time, CPU time and peak memory of each, and their ratio:
+# the ratio of the best rounds, and the median of the ratios within each round (the two runs
+# of a round share the machine's load of the moment, which the best rounds do not).
 #   bench/compare_with_ffmpeg.sh [SECONDS] [ROUNDS]
 # Needs a built tree (build/) and the ffmpeg and time packages.
 set -euo pipefail
@@ -21,6 +23,11 @@ measure() {
     local report=$WORK/time.txt
     /usr/bin/time -f "%e %U %S %M" -o "$report" "$@" > /dev/null 2>&1
     awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$report"
+}
+
+median() {
+    printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 printf "%-10s %-8s %10s %10s %10s\n" size program wall_s cpu_s peak_MB
@@ -46,12 +53,23 @@ for size in 640x360 1280x720 1920x1080; do
 "Custom Audio Mode"=dword:00000001
 SETTINGS
     best_m=(1e9 1e9 0) best_f=(1e9 1e9 0)
+    wall_ratios=() cpu_ratios=()
     for ((round = 0; round < ROUNDS; round++)); do
-        read -r wall cpu peak < <(cd "$WORK" && XDG_CONFIG_HOME=$WORK/config measure "$BATCH")
-        if awk "BEGIN{exit !($wall < ${best_m[0]})}"; then best_m=($wall $cpu $peak); fi
-        read -r wall cpu peak < <(measure ffmpeg -nostdin -y -i "$clip" -c:v flv1 -b:v 409600 \
-            -g 25 -c:a libmp3lame -b:a 98304 -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv")
-        if awk "BEGIN{exit !($wall < ${best_f[0]})}"; then best_f=($wall $cpu $peak); fi
+        # Each program goes first in every other round.
+        for turn in 0 1; do
+            if (( (round + turn) % 2 == 0 )); then
+                read -r wall_m cpu_m peak < <(cd "$WORK" && XDG_CONFIG_HOME=$WORK/config \
+                    measure "$BATCH")
+                if awk "BEGIN{exit !($wall_m < ${best_m[0]})}"; then best_m=($wall_m $cpu_m $peak); fi
+            else
+                read -r wall_f cpu_f peak < <(measure ffmpeg -nostdin -y -i "$clip" -c:v flv1 \
+                    -b:v 409600 -g 25 -c:a libmp3lame -b:a 98304 -ar 44100 -ac 2 \
+                    "$WORK/out/ffmpeg.flv")
+                if awk "BEGIN{exit !($wall_f < ${best_f[0]})}"; then best_f=($wall_f $cpu_f $peak); fi
+            fi
+        done
+        wall_ratios+=("$(awk "BEGIN{print $wall_m / $wall_f}")")
+        cpu_ratios+=("$(awk "BEGIN{print $cpu_m / $cpu_f}")")
     done
     printf "%-10s %-8s %10.2f %10.2f %10.1f\n" "$size" morvane "${best_m[0]}" "${best_m[1]}" \
         "$(awk "BEGIN{print ${best_m[2]} / 1024}")"
@@ -61,5 +79,8 @@ SETTINGS
         "$(awk "BEGIN{print ${best_m[0]} / ${best_f[0]}}")" \
         "$(awk "BEGIN{print ${best_m[1]} / ${best_f[1]}}")" \
         "$(awk "BEGIN{print ${best_m[2]} / ${best_f[2]}}")"
+    printf "%-10s %-8s %10.2f %10.2f\n" "$size" paired "$(median "${wall_ratios[@]}")" \
+        "$(median "${cpu_ratios[@]}")"
 done
-echo "(best of $ROUNDS rounds of a $SECONDS_OF_CLIP s clip; the two programs alternate)"
+echo "(best of $ROUNDS rounds of a $SECONDS_OF_CLIP s clip, the two programs alternating;"
+echo " paired: the median over the rounds of each round's own ratio)"

@@ -1,11 +1,14 @@
 // Decoded YUV 4:2:0 pictures into the bottom-up BGR frames of the video branch: our converter
-// against libswscale's own fast path, on the same frames.
+// against libswscale's own fast path, on the same frames. Then the whole road to the encoder's
+// picture: through the BGR frame, and straight from the decoded planes.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "bench/steady_runs.h"
+#include "encoder/yuv_conversion.h"
+#include "engine/decoded_picture_conversion.h"
 #include "platform/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/yuv_to_bgr.h"
@@ -49,7 +52,7 @@ void ours(benchmark::State& state, int width, int height) {
     size_t next = 0;
     for (auto _ : state) {
         const AVFrame& picture = *pictures[next++ % pictures.size()];
-        Yuv420ToBgr::convert(picture, Yuv420ToBgr::coefficientsFor(picture), bottomUp,
+        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomUp,
                              -static_cast<ptrdiff_t>(stride));
         benchmark::DoNotOptimize(frame.data());
     }
@@ -75,10 +78,54 @@ void libswscale(benchmark::State& state, int width, int height) {
     sws_freeContext(context);
 }
 
+struct EncoderPicture {
+    EncoderPicture(int width, int height)
+        : bytes(static_cast<size_t>(width) * height * 3 / 2),
+          planes{bytes.data(),
+                 width,
+                 bytes.data() + static_cast<size_t>(width) * height,
+                 width / 2,
+                 bytes.data() + static_cast<size_t>(width) * height * 5 / 4,
+                 width / 2} {}
+    std::vector<uint8_t> bytes;
+    YuvPlanes planes;
+};
+
+void throughBgr(benchmark::State& state, int width, int height) {
+    const auto pictures = makePictures(width, height);
+    const size_t stride = bitmapStride(width);
+    std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
+    uint8_t* const bottomUp = frame.data() + stride * static_cast<size_t>(height - 1);
+    EncoderPicture target(width, height);
+    size_t next = 0;
+    for (auto _ : state) {
+        const AVFrame& picture = *pictures[next++ % pictures.size()];
+        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomUp,
+                             -static_cast<ptrdiff_t>(stride));
+        convertToYuv420({bottomUp, -static_cast<ptrdiff_t>(stride), width, height}, target.planes);
+        benchmark::DoNotOptimize(target.bytes.data());
+    }
+}
+
+void straight(benchmark::State& state, int width, int height) {
+    const auto pictures = makePictures(width, height);
+    EncoderPicture target(width, height);
+    size_t next = 0;
+    for (auto _ : state) {
+        const AVFrame& picture = *pictures[next++ % pictures.size()];
+        convertDecodedToYuv420(Yuv420ToBgr::pictureOf(picture), target.planes);
+        benchmark::DoNotOptimize(target.bytes.data());
+    }
+}
+
 BENCHMARK_CAPTURE(ours, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(libswscale, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(ours, 1920x1080, 1920, 1080)->Apply(steadily);
 BENCHMARK_CAPTURE(libswscale, 1920x1080, 1920, 1080)->Apply(steadily);
+BENCHMARK_CAPTURE(throughBgr, 1280x720, 1280, 720)->Apply(steadily);
+BENCHMARK_CAPTURE(straight, 1280x720, 1280, 720)->Apply(steadily);
+BENCHMARK_CAPTURE(throughBgr, 1920x1080, 1920, 1080)->Apply(steadily);
+BENCHMARK_CAPTURE(straight, 1920x1080, 1920, 1080)->Apply(steadily);
 
 }  // namespace
 }  // namespace morvane

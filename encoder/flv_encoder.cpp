@@ -228,6 +228,22 @@ ByteBuffer FlvEncoder::prepareFrame(FrameBitmap frame) {
     return converted ? std::move(picture) : ByteBuffer();
 }
 
+bool FlvEncoder::takesYuvFrame(int width, int height) const {
+    return videoStream_ != nullptr &&
+           overlay_.takesYuvFrame(width, height, outputWidth_, outputHeight_);
+}
+
+ByteBuffer FlvEncoder::prepareFrame(int width, int height, const WatermarkOverlay::YuvFill& fill) {
+    if (videoStream_ == nullptr) {
+        return {};
+    }
+    ByteBuffer picture = picturePool_->take(pictureBytes());
+    const bool converted = overlay_.convertYuvFrame(
+        width, height, fill, outputWidth_, outputHeight_,
+        VideoEncoder::planesOf(picture.get(), outputWidth_, outputHeight_));
+    return converted ? std::move(picture) : ByteBuffer();
+}
+
 bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
     lastOutputBytes_ = 0;
     if (videoStream_ == nullptr) {

@@ -62,6 +62,10 @@ public:
     // to the video codec's YUV 4:2:0 picture for encodeVideo(). Empty without a video stream
     // or for a frame that cannot be used.
     ByteBuffer prepareFrame(FrameBitmap frame);
+    // The same for a frame of width x height given by its YUV 4:2:0 conversion, which `fill`
+    // writes; only where takesYuvFrame() says so.
+    bool takesYuvFrame(int width, int height) const;
+    ByteBuffer prepareFrame(int width, int height, const WatermarkOverlay::YuvFill& fill);
     // One frame of interleaved PCM of exactly audioFrameBytes() bytes. False when there is no
     // audio stream or the codec fails; lastOutputBytes() then is 0.
     bool encodeAudio(const uint8_t* samples, int64_t ptsMs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "encoder/frame_bitmap.h"
@@ -38,7 +39,19 @@ public:
     // does nothing and returns false, so the picture keeps its previous contents.
     bool convertFrame(int width, int height, const YuvPlanes& picture);
 
+    // Writes the YUV 4:2:0 conversion (convertToYuv420's) of a frame into planes of its size.
+    using YuvFill = std::function<void(const YuvPlanes&)>;
+    // Whether a frame of frameWidth x frameHeight can come as its conversion rather than as
+    // its pixels: not when the watermark goes into the pixels of a frame of the output size.
+    bool takesYuvFrame(int frameWidth, int frameHeight, int width, int height) const;
+    // convertFrame() for such a frame, which `fill` provides; false when it does not take it.
+    bool convertYuvFrame(int frameWidth, int frameHeight, const YuvFill& fill, int width,
+                         int height, const YuvPlanes& picture);
+
 private:
+    bool convertAndScale(int frameWidth, int frameHeight, const YuvFill& fill, int width,
+                         int height, const YuvPlanes& picture);
+
     FrameBitmap frame_;
     bool frameMarked_ = false;  // the watermark is already drawn into frame_ itself
     std::optional<WatermarkImage> watermark_;

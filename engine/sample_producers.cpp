@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/conversion_job.h"
+#include "engine/decoded_picture_conversion.h"
 
 namespace morvane {
 namespace {
@@ -17,8 +18,23 @@ SamplePtr recordOf(GrabbedSample& sample, bool isVideo) {
     record->sortTime = sample.startTime();
     record->stopTime = sample.stopTime();
     record->size = static_cast<int32_t>(sample.size());
-    record->data = sample.take();
     return record;
+}
+
+// The encoder's picture of a video sample. A decoded picture of the frame size goes straight
+// into the encoder's YUV, without its RGB frame being made, wherever the frame path would only
+// have converted that frame back.
+ByteBuffer pictureOf(GrabbedSample& sample, ConversionJob& job) {
+    const DecodedPicture* decoded = sample.decodedPicture();
+    if (decoded != nullptr && decoded->width == job.frameWidth &&
+        decoded->height == job.frameHeight &&
+        job.encoder->takesYuvFrame(job.frameWidth, job.frameHeight)) {
+        return job.encoder->prepareFrame(
+            job.frameWidth, job.frameHeight,
+            [decoded](const YuvPlanes& planes) { convertDecodedToYuv420(*decoded, planes); });
+    }
+    return job.encoder->prepareFrame(
+        makeFrameBitmap(sample.take(), sample.size(), job.frameWidth, job.frameHeight));
 }
 
 // Sleeps `pause` and tells whether the re-chunker should go on waiting.
@@ -37,8 +53,7 @@ int32_t videoSampleCallback(GrabbedSample& sample, void* context) {
     SamplePtr record = recordOf(sample, true);
     // The frame path runs here, on the decoder's side, while the encoder thread encodes: the
     // queue then holds the encoder's pictures, half the size of the frames.
-    record->data = job.encoder->prepareFrame(
-        makeFrameBitmap(std::move(record->data), sample.size(), job.frameWidth, job.frameHeight));
+    record->data = pictureOf(sample, job);
     record->size = record->data ? static_cast<int32_t>(job.encoder->pictureBytes()) : 0;
     job.addSample(*record);
     job.enqueueSorted(std::move(record));
@@ -55,6 +70,7 @@ int32_t audioSampleCallback(GrabbedSample& sample, void* context) {
         return kOk;
     }
     SamplePtr record = recordOf(sample, false);
+    record->data = sample.take();
     job.addSample(*record);
     {
         std::lock_guard lock(job.audioQueueMutex);

@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "platform/byte_buffer.h"
+#include "source/yuv_to_bgr.h"
 
 namespace morvane {
 
@@ -14,21 +17,48 @@ class GrabbedSample {
 public:
     GrabbedSample(ByteBuffer& buffer, size_t size, int64_t startTime, int64_t stopTime)
         : buffer_(&buffer), size_(size), startTime_(startTime), stopTime_(stopTime) {}
+    // A video sample whose bytes `paint` makes from `picture` into the buffer the first time
+    // they are asked for: a handler that can work from the picture itself saves the conversion.
+    GrabbedSample(ByteBuffer& buffer, size_t size, int64_t startTime, int64_t stopTime,
+                  const DecodedPicture& picture, std::function<void(ByteBuffer&)> paint)
+        : GrabbedSample(buffer, size, startTime, stopTime) {
+        picture_ = &picture;
+        paint_ = std::move(paint);
+    }
 
-    const uint8_t* data() const { return buffer_->get(); }
+    const uint8_t* data() {
+        paint();
+        return buffer_->get();
+    }
     size_t size() const { return size_; }
     int64_t startTime() const { return startTime_; }
     int64_t stopTime() const { return stopTime_; }
 
     // The buffer itself, for a handler that keeps the bytes: taking it saves a copy. The
     // sample holds no data afterwards.
-    ByteBuffer take() { return std::move(*buffer_); }
+    ByteBuffer take() {
+        paint();
+        return std::move(*buffer_);
+    }
+
+    // The picture behind a video sample's bytes, or null when the bytes came another way. Like
+    // the sample, it is valid only during the handler's call.
+    const DecodedPicture* decodedPicture() const { return picture_; }
 
 private:
+    void paint() {
+        if (paint_) {
+            paint_(*buffer_);
+            paint_ = nullptr;
+        }
+    }
+
     ByteBuffer* buffer_;
     size_t size_;
     int64_t startTime_;
     int64_t stopTime_;
+    const DecodedPicture* picture_ = nullptr;
+    std::function<void(ByteBuffer&)> paint_;
 };
 
 }  // namespace morvane

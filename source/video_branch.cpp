@@ -55,28 +55,46 @@ bool VideoBranch::deliverFrame(AVFrame& frame, RunGate& gate) {
 
     const size_t stride = bitmapStride(width_);
     const size_t size = stride * static_cast<size_t>(height_);
-    ByteBuffer buffer = pool_->take(size);
-    // Bottom-up: the picture's top row goes to the buffer's last row.
-    uint8_t* const bottomUp = buffer.get() + stride * static_cast<size_t>(height_ - 1);
+    const int64_t stop = start + duration;
     if (direct) {
-        Yuv420ToBgr::convert(frame, Yuv420ToBgr::coefficientsFor(frame), bottomUp,
-                             -static_cast<ptrdiff_t>(stride));
-    } else {
-        uint8_t* const planes[4] = {bottomUp, nullptr, nullptr, nullptr};
-        const int strides[4] = {-static_cast<int>(stride), 0, 0, 0};
-        if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes,
-                      strides) != height_) {
-            return true;
-        }
+        const DecodedPicture picture = Yuv420ToBgr::pictureOf(frame);
+        ByteBuffer buffer;
+        // Two pointers: small enough for the function object to hold without an allocation.
+        GrabbedSample sample(buffer, size, start, stop, picture,
+                             [this, &picture](ByteBuffer& into) { paint(picture, into); });
+        return handOver(sample, gate);
     }
+    ByteBuffer buffer = pool_->take(size);
+    uint8_t* const planes[4] = {bottomRowOf(buffer, stride), nullptr, nullptr, nullptr};
+    const int strides[4] = {-static_cast<int>(stride), 0, 0, 0};
+    if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) !=
+        height_) {
+        return true;
+    }
+    clearPadding(buffer, stride);
+    GrabbedSample sample(buffer, size, start, stop);
+    return handOver(sample, gate);
+}
+
+void VideoBranch::paint(const DecodedPicture& picture, ByteBuffer& into) const {
+    const size_t stride = bitmapStride(width_);
+    into = pool_->take(stride * static_cast<size_t>(height_));
+    Yuv420ToBgr::convert(picture, bottomRowOf(into, stride), -static_cast<ptrdiff_t>(stride));
+    clearPadding(into, stride);
+}
+
+// Bottom-up: the picture's top row goes to the buffer's last row.
+uint8_t* VideoBranch::bottomRowOf(const ByteBuffer& buffer, size_t stride) const {
+    return buffer.get() + stride * static_cast<size_t>(height_ - 1);
+}
+
+void VideoBranch::clearPadding(const ByteBuffer& buffer, size_t stride) const {
     const size_t padding = stride - 3 * static_cast<size_t>(width_);
     if (padding > 0) {
         for (int row = 0; row < height_; ++row) {
             std::memset(buffer.get() + stride * static_cast<size_t>(row) + 3 * width_, 0, padding);
         }
     }
-    GrabbedSample sample(buffer, size, start, start + duration);
-    return handOver(sample, gate);
 }
 
 }  // namespace morvane

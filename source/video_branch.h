@@ -10,7 +10,8 @@ namespace morvane {
 
 // The video branch: every decoded picture becomes a 24-bit RGB frame in the grabber's layout
 // (rows bottom-up, blue-green-red, each row padded to 4 bytes) of the branch's output size,
-// whatever size the picture itself has.
+// whatever size the picture itself has. A YUV 4:2:0 picture of that size is handed over as
+// itself too, its RGB bytes made only if the handler asks for them.
 class VideoBranch final : public DecodingBranch {
 public:
     VideoBranch(SampleGrabber& grabber, int64_t fileStartTime, std::shared_ptr<BufferPool> pool);
@@ -21,6 +22,10 @@ public:
 private:
     bool deliverFrame(AVFrame& frame, RunGate& gate) override;
     bool configureScaler(const AVFrame& frame);
+    // The frame of a picture of the output size.
+    void paint(const DecodedPicture& picture, ByteBuffer& into) const;
+    uint8_t* bottomRowOf(const ByteBuffer& buffer, size_t stride) const;
+    void clearPadding(const ByteBuffer& buffer, size_t stride) const;
 
     std::shared_ptr<BufferPool> pool_;
     int width_ = 0;

@@ -65,17 +65,24 @@ Yuv420ToBgr::Coefficients Yuv420ToBgr::coefficientsFor(const AVFrame& frame) {
     return c;
 }
 
-void Yuv420ToBgr::convert(const AVFrame& frame, const Coefficients& coefficients, uint8_t* topRow,
-                          ptrdiff_t stride) {
+DecodedPicture Yuv420ToBgr::pictureOf(const AVFrame& frame) {
+    return {{frame.data[0], frame.data[1], frame.data[2]},
+            {frame.linesize[0], frame.linesize[1], frame.linesize[2]},
+            frame.width,
+            frame.height,
+            coefficientsFor(frame)};
+}
+
+void Yuv420ToBgr::convert(const DecodedPicture& picture, uint8_t* topRow, ptrdiff_t stride) {
     const bool vector = haveAvx2();
-    for (int row = 0; row < frame.height; ++row) {
-        const uint8_t* y = frame.data[0] + static_cast<ptrdiff_t>(row) * frame.linesize[0];
-        const uint8_t* u = frame.data[1] + static_cast<ptrdiff_t>(row / 2) * frame.linesize[1];
-        const uint8_t* v = frame.data[2] + static_cast<ptrdiff_t>(row / 2) * frame.linesize[2];
+    for (int row = 0; row < picture.height; ++row) {
+        const uint8_t* y = picture.planes[0] + static_cast<ptrdiff_t>(row) * picture.strides[0];
+        const uint8_t* u = picture.planes[1] + static_cast<ptrdiff_t>(row / 2) * picture.strides[1];
+        const uint8_t* v = picture.planes[2] + static_cast<ptrdiff_t>(row / 2) * picture.strides[2];
         uint8_t* bgr = topRow + static_cast<ptrdiff_t>(row) * stride;
         const int done =
-            vector ? detail::yuvRowToBgrAvx2(y, u, v, frame.width, coefficients, bgr) : 0;
-        detail::yuvRowToBgrPlain(y, u, v, done, frame.width, coefficients, bgr);
+            vector ? detail::yuvRowToBgrAvx2(y, u, v, picture.width, picture.coefficients, bgr) : 0;
+        detail::yuvRowToBgrPlain(y, u, v, done, picture.width, picture.coefficients, bgr);
     }
 }
 

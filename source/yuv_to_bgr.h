@@ -9,6 +9,8 @@ extern "C" {
 
 namespace morvane {
 
+struct DecodedPicture;
+
 // YUV 4:2:0 (the usual output of the video decoders) to 24-bit blue-green-red at the same
 // size, on 16-bit fixed point with the matrix and range that libswscale would use for the
 // frame. A faster road than libswscale's own for the one conversion that every common file
@@ -27,10 +29,21 @@ public:
 
     static bool takes(const AVFrame& frame, int width, int height);
     static Coefficients coefficientsFor(const AVFrame& frame);
+    // The frame's planes with its coefficients; valid while the frame keeps its buffers.
+    static DecodedPicture pictureOf(const AVFrame& frame);
 
     // Rows go out from `topRow` on, `stride` bytes apart (negative for a bottom-up image).
-    static void convert(const AVFrame& frame, const Coefficients& coefficients, uint8_t* topRow,
-                        ptrdiff_t stride);
+    static void convert(const DecodedPicture& picture, uint8_t* topRow, ptrdiff_t stride);
+};
+
+// A decoded YUV 4:2:0 picture, top row first, and the matrix that gives its blue-green-red
+// colours.
+struct DecodedPicture {
+    const uint8_t* planes[3];
+    int strides[3];
+    int width;
+    int height;
+    Yuv420ToBgr::Coefficients coefficients;
 };
 
 namespace detail {

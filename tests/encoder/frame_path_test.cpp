@@ -227,6 +227,35 @@ TEST_F(WatermarkOverlayTest, ScalesTheFrameButNotTheWatermark) {
     EXPECT_EQ(half.lumaAt(159, 119), 65);
 }
 
+// A frame given as its YUV conversion makes the picture its pixels make, except where the
+// watermark has to go into the pixels themselves: that frame is refused.
+TEST_F(WatermarkOverlayTest, TakesFramesAsTheirConversionWhereTheWatermarkAllows) {
+    overlay_.loadWatermark(dir_ / "watermark.png");
+    const auto frame = makeSolidFrame(352, 288, 30, 60, 90);
+    const FrameBitmap bitmap = makeFrameBitmap(frame.data(), frame.size(), 352, 288);
+    const auto fill = [&bitmap](const YuvPlanes& planes) {
+        convertToYuv420(bitmap.view(), planes);
+    };
+
+    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 352, 288));
+    Picture fromPixels(176, 144);
+    ASSERT_TRUE(overlay_.convertFrame(176, 144, fromPixels.planes()));
+    overlay_.releaseFrame();
+    ASSERT_TRUE(overlay_.takesYuvFrame(352, 288, 176, 144));
+    Picture fromConversion(176, 144);
+    ASSERT_TRUE(overlay_.convertYuvFrame(352, 288, fill, 176, 144, fromConversion.planes()));
+    EXPECT_EQ(fromConversion.y, fromPixels.y);
+    EXPECT_EQ(fromConversion.u, fromPixels.u);
+    EXPECT_EQ(fromConversion.v, fromPixels.v);
+
+    Picture sameSize(352, 288);
+    EXPECT_FALSE(overlay_.takesYuvFrame(352, 288, 352, 288));
+    EXPECT_FALSE(overlay_.convertYuvFrame(352, 288, fill, 352, 288, sameSize.planes()));
+    overlay_.releaseWatermark();
+    ASSERT_TRUE(overlay_.convertYuvFrame(352, 288, fill, 352, 288, sameSize.planes()));
+    EXPECT_EQ(sameSize.lumaAt(351, 287), 65);
+}
+
 TEST_F(WatermarkOverlayTest, WithoutAWatermarkOrAFrame) {
     overlay_.loadWatermark(dir_ / "missing.png");
     EXPECT_FALSE(overlay_.hasWatermark());

@@ -38,7 +38,7 @@ FramePtr makeFrame(AVPixelFormat format, int width, int height, AVColorSpace col
 
 std::vector<uint8_t> ours(const AVFrame& frame) {
     std::vector<uint8_t> bgr(static_cast<size_t>(frame.width) * 3 * frame.height);
-    Yuv420ToBgr::convert(frame, Yuv420ToBgr::coefficientsFor(frame), bgr.data(), frame.width * 3);
+    Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(frame), bgr.data(), frame.width * 3);
     return bgr;
 }
 

@@ -1,0 +1,102 @@
+#include "engine/decoded_picture_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "platform/ffmpeg_ptr.h"
+
+namespace morvane {
+namespace {
+
+struct Picture {
+    Picture(int pictureWidth, int height)
+        : width(pictureWidth),
+          chromaWidth((width + 1) / 2),
+          y(static_cast<size_t>(width) * height),
+          u(static_cast<size_t>(chromaWidth) * ((height + 1) / 2)),
+          v(u.size()) {}
+    YuvPlanes planes() { return {y.data(), width, u.data(), chromaWidth, v.data(), chromaWidth}; }
+    bool operator==(const Picture&) const = default;
+
+    int width;
+    int chromaWidth;
+    std::vector<uint8_t> y;
+    std::vector<uint8_t> u;
+    std::vector<uint8_t> v;
+};
+
+// Noise over the whole byte range, so that every clamp of the colours is reached.
+FramePtr noiseFrame(int width, int height, AVColorSpace colourspace, AVColorRange range) {
+    FramePtr frame(av_frame_alloc());
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    frame->colorspace = colourspace;
+    frame->color_range = range;
+    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+    std::mt19937 random(static_cast<unsigned>(width * 131 + height));
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? height : (height + 1) / 2;
+        for (int row = 0; row < rows; ++row) {
+            uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
+            for (int x = 0; x < frame->linesize[plane]; ++x) {
+                line[x] = static_cast<uint8_t>(random());
+            }
+        }
+    }
+    return frame;
+}
+
+// The road it replaces: the video branch's BGR frame, then the encoder's conversion of it.
+Picture throughBgr(const AVFrame& frame) {
+    std::vector<uint8_t> bgr(3 * static_cast<size_t>(frame.width) * frame.height);
+    Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(frame), bgr.data(), 3 * frame.width);
+    Picture picture(frame.width, frame.height);
+    convertToYuv420({bgr.data(), 3 * frame.width, frame.width, frame.height}, picture.planes());
+    return picture;
+}
+
+// Straight from the decoded planes, with the vector steps and with the plain rows alone, the
+// picture is the one the BGR frame gives, to the bit: at widths with and without a tail past
+// the vector steps, odd widths and heights, and every matrix and range.
+TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
+    struct Matrix {
+        AVColorSpace colourspace;
+        AVColorRange range;
+    };
+    const Matrix matrices[] = {{AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG},
+                               {AVCOL_SPC_BT709, AVCOL_RANGE_MPEG},
+                               {AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG}};
+    for (const Matrix& matrix : matrices) {
+        for (const int width : {1, 2, 31, 32, 33, 64, 95, 130}) {
+            for (const int height : {1, 2, 7}) {
+                SCOPED_TRACE(testing::Message() << "matrix " << matrix.colourspace << "/"
+                                                << matrix.range << ", " << width << "x" << height);
+                const FramePtr frame = noiseFrame(width, height, matrix.colourspace, matrix.range);
+                const Picture expected = throughBgr(*frame);
+                const DecodedPicture decoded = Yuv420ToBgr::pictureOf(*frame);
+
+                Picture direct(width, height);
+                convertDecodedToYuv420(decoded, direct.planes());
+                EXPECT_TRUE(direct == expected);
+
+                Picture plain(width, height);
+                const YuvPlanes out = plain.planes();
+                for (int row = 0; row < height; ++row) {
+                    detail::convertDecodedRowPlain(
+                        frame->data[0] + row * frame->linesize[0],
+                        frame->data[1] + row / 2 * frame->linesize[1],
+                        frame->data[2] + row / 2 * frame->linesize[2], width, row % 2 == 0,
+                        decoded.coefficients, out.y + row * out.yStride,
+                        out.u + row / 2 * out.uStride, out.v + row / 2 * out.vStride);
+                }
+                EXPECT_TRUE(plain == expected);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace morvane
