@@ -2,8 +2,9 @@
 //
 // Each step takes 32 pixels as 16-bit words in two registers, the even pixels and the odd
 // ones: word k of either then pairs with chroma sample k, so that neither the colours nor the
-// pair averages of the chroma need moving across the register. Every operation is the one the
-// two conversions apply, in their order, so the result is theirs to the bit.
+// pair averages of the chroma need moving across the register. The operations are those of
+// the two conversions, in their order (but for the one rounding said below), so the result is
+// theirs to the bit.
 #include <immintrin.h>
 
 #include "engine/decoded_picture_conversion.h"
@@ -50,14 +51,20 @@ public:
           blueWhole_(words(c.blueFromU[0])),
           blueFraction_(words(c.blueFromU[1])) {}
 
-    // The chroma terms of 16 chroma samples.
+    // The chroma terms of 16 chroma samples, with the rounding of the final shift added.
+    // Adding it before the luma rather than after changes no byte: the sums saturate only far
+    // outside the range that the clamp to 0..255 keeps, and then on the same side.
     Colour terms(__m256i us, __m256i vs) const {
-        return {_mm256_adds_epi16(_mm256_mullo_epi16(us, blueWhole_),
-                                  _mm256_mulhrs_epi16(us, blueFraction_)),
-                _mm256_adds_epi16(_mm256_mulhrs_epi16(us, greenFromU_),
-                                  _mm256_mulhrs_epi16(vs, greenFromV_)),
-                _mm256_adds_epi16(_mm256_mullo_epi16(vs, redWhole_),
-                                  _mm256_mulhrs_epi16(vs, redFraction_))};
+        const __m256i rounding = words(32);
+        return {_mm256_adds_epi16(_mm256_adds_epi16(_mm256_mullo_epi16(us, blueWhole_),
+                                                    _mm256_mulhrs_epi16(us, blueFraction_)),
+                                  rounding),
+                _mm256_adds_epi16(_mm256_adds_epi16(_mm256_mulhrs_epi16(us, greenFromU_),
+                                                    _mm256_mulhrs_epi16(vs, greenFromV_)),
+                                  rounding),
+                _mm256_adds_epi16(_mm256_adds_epi16(_mm256_mullo_epi16(vs, redWhole_),
+                                                    _mm256_mulhrs_epi16(vs, redFraction_)),
+                                  rounding)};
     }
 
     // The bytes of 16 pixels, one per word, from their luma and chroma terms.
@@ -69,9 +76,10 @@ public:
 
 private:
     static __m256i toByte(__m256i yy, __m256i term) {
-        const __m256i value =
-            _mm256_srai_epi16(_mm256_adds_epi16(_mm256_adds_epi16(yy, term), words(32)), 6);
-        return _mm256_min_epi16(_mm256_max_epi16(value, _mm256_setzero_si256()), words(255));
+        const __m256i value = _mm256_srai_epi16(_mm256_adds_epi16(yy, term), 6);
+        // Clamped to 0..255 through bytes and back, on the shuffle port, which the
+        // arithmetic leaves idle.
+        return _mm256_unpacklo_epi8(_mm256_packus_epi16(value, value), _mm256_setzero_si256());
     }
 
     __m256i lumaOffset_;
