@@ -8,6 +8,7 @@
 
 #include "bench/steady_runs.h"
 #include "encoder/yuv_conversion.h"
+#include "platform/byte_buffer.h"
 #include "engine/decoded_picture_conversion.h"
 #include "platform/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
@@ -78,43 +79,63 @@ void libswscale(benchmark::State& state, int width, int height) {
     sws_freeContext(context);
 }
 
-struct EncoderPicture {
+// The encoder's pictures that a conversion keeps in flight at 1080p: each frame is written into
+// memory that the cache no longer holds, as it is in a conversion.
+constexpr size_t kPicturesInFlight = 32;
+
+// Allocated as the encoder's picture pool allocates them.
+class EncoderPicture {
+public:
     EncoderPicture(int width, int height)
-        : bytes(static_cast<size_t>(width) * height * 3 / 2),
-          planes{bytes.data(),
-                 width,
-                 bytes.data() + static_cast<size_t>(width) * height,
-                 width / 2,
-                 bytes.data() + static_cast<size_t>(width) * height * 5 / 4,
-                 width / 2} {}
-    std::vector<uint8_t> bytes;
-    YuvPlanes planes;
+        : bytes_(allocateBuffer(static_cast<size_t>(width) * height * 3 / 2)),
+          planes_{bytes_.get(),
+                  width,
+                  bytes_.get() + static_cast<size_t>(width) * height,
+                  width / 2,
+                  bytes_.get() + static_cast<size_t>(width) * height * 5 / 4,
+                  width / 2} {}
+    const YuvPlanes& planes() const { return planes_; }
+
+private:
+    ByteBuffer bytes_;
+    YuvPlanes planes_;
 };
+
+std::vector<EncoderPicture> picturesInFlight(int width, int height) {
+    std::vector<EncoderPicture> targets;
+    targets.reserve(kPicturesInFlight);
+    for (size_t index = 0; index < kPicturesInFlight; ++index) {
+        targets.emplace_back(width, height);
+    }
+    return targets;
+}
 
 void throughBgr(benchmark::State& state, int width, int height) {
     const auto pictures = makePictures(width, height);
     const size_t stride = bitmapStride(width);
     std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
     uint8_t* const bottomUp = frame.data() + stride * static_cast<size_t>(height - 1);
-    EncoderPicture target(width, height);
+    const std::vector<EncoderPicture> targets = picturesInFlight(width, height);
     size_t next = 0;
     for (auto _ : state) {
-        const AVFrame& picture = *pictures[next++ % pictures.size()];
+        const AVFrame& picture = *pictures[next % pictures.size()];
+        const EncoderPicture& target = targets[next++ % targets.size()];
         Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomUp,
                              -static_cast<ptrdiff_t>(stride));
-        convertToYuv420({bottomUp, -static_cast<ptrdiff_t>(stride), width, height}, target.planes);
-        benchmark::DoNotOptimize(target.bytes.data());
+        convertToYuv420({bottomUp, -static_cast<ptrdiff_t>(stride), width, height}, target.planes());
+        benchmark::DoNotOptimize(target.planes().y);
     }
 }
 
 void straight(benchmark::State& state, int width, int height) {
     const auto pictures = makePictures(width, height);
-    EncoderPicture target(width, height);
+    const std::vector<EncoderPicture> targets = picturesInFlight(width, height);
     size_t next = 0;
     for (auto _ : state) {
-        const AVFrame& picture = *pictures[next++ % pictures.size()];
-        convertDecodedToYuv420(Yuv420ToBgr::pictureOf(picture), target.planes);
-        benchmark::DoNotOptimize(target.bytes.data());
+        const AVFrame& picture = *pictures[next % pictures.size()];
+        const EncoderPicture& target = targets[next++ % targets.size()];
+        convertDecodedToYuv420(Yuv420ToBgr::pictureOf(picture), target.planes());
+        benchmark::DoNotOptimize(target.planes().y);
     }
 }
 
