@@ -25,10 +25,10 @@ namespace morvane {
 // audio time, and a video packet never lies before the last audio packet written.
 //
 // Threads: open() and close() run on the session thread; the encode and write operations on
-// the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() runs on the
-// thread that delivers the decoded frames, without the lock, alongside the encoding (one such
-// thread at a time, between open() and close()). hasAudioStream() and audioFrameBytes() may
-// be read at any time without the lock.
+// the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() and
+// takesYuvFrame() run on the thread that delivers the decoded frames, without the lock,
+// alongside the encoding (one such thread at a time, between open() and close()). hasAudioStream()
+// and audioFrameBytes() may be read at any time without the lock.
 class FlvEncoder {
 public:
     FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
