@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "platform/ffmpeg_ptr.h"
+#include "tests/support/media.h"
 
 namespace morvane {
 namespace {
@@ -26,28 +26,6 @@ struct Picture {
     std::vector<uint8_t> u;
     std::vector<uint8_t> v;
 };
-
-// Noise over the whole byte range, so that every clamp of the colours is reached.
-FramePtr noiseFrame(int width, int height, AVColorSpace colourspace, AVColorRange range) {
-    FramePtr frame(av_frame_alloc());
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width;
-    frame->height = height;
-    frame->colorspace = colourspace;
-    frame->color_range = range;
-    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
-    std::mt19937 random(static_cast<unsigned>(width * 131 + height));
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane == 0 ? height : (height + 1) / 2;
-        for (int row = 0; row < rows; ++row) {
-            uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
-            for (int x = 0; x < frame->linesize[plane]; ++x) {
-                line[x] = static_cast<uint8_t>(random());
-            }
-        }
-    }
-    return frame;
-}
 
 // The road it replaces: the video branch's BGR frame, then the encoder's conversion of it.
 Picture throughBgr(const AVFrame& frame) {
@@ -74,7 +52,9 @@ TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
             for (const int height : {1, 2, 7}) {
                 SCOPED_TRACE(testing::Message() << "matrix " << matrix.colourspace << "/"
                                                 << matrix.range << ", " << width << "x" << height);
-                const FramePtr frame = noiseFrame(width, height, matrix.colourspace, matrix.range);
+                const FramePtr frame = test::makeNoiseYuvFrame(
+                    AV_PIX_FMT_YUV420P, width, height, matrix.colourspace, matrix.range,
+                    static_cast<unsigned>(width * 131 + height));
                 const Picture expected = throughBgr(*frame);
                 const DecodedPicture decoded = Yuv420ToBgr::pictureOf(*frame);
 

@@ -6,35 +6,13 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <random>
 #include <vector>
 
 #include "platform/ffmpeg_ptr.h"
+#include "tests/support/media.h"
 
 namespace morvane {
 namespace {
-
-FramePtr makeFrame(AVPixelFormat format, int width, int height, AVColorSpace colourspace,
-                   AVColorRange range, unsigned seed) {
-    FramePtr frame(av_frame_alloc());
-    frame->format = format;
-    frame->width = width;
-    frame->height = height;
-    frame->colorspace = colourspace;
-    frame->color_range = range;
-    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
-    // Noise over the whole byte range, so that every clamp is reached.
-    std::mt19937 random(seed);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane == 0 ? height : (height + 1) / 2;
-        for (int row = 0; row < rows; ++row) {
-            uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
-            std::generate_n(line, frame->linesize[plane],
-                            [&random] { return static_cast<uint8_t>(random()); });
-        }
-    }
-    return frame;
-}
 
 std::vector<uint8_t> ours(const AVFrame& frame) {
     std::vector<uint8_t> bgr(static_cast<size_t>(frame.width) * 3 * frame.height);
@@ -76,7 +54,8 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
         SCOPED_TRACE(static_cast<int>(c.colourspace) * 10 + static_cast<int>(c.range));
         const int width = 130;
         const int height = 7;  // the last row has no partner
-        FramePtr frame = makeFrame(c.format, width, height, c.colourspace, c.range, 7);
+        FramePtr frame =
+            test::makeNoiseYuvFrame(c.format, width, height, c.colourspace, c.range, 7);
         if (!Yuv420ToBgr::takes(*frame, width, height)) {
             GTEST_SKIP() << "no AVX2 on this processor: libswscale converts";
         }
@@ -110,7 +89,8 @@ TEST(Yuv420ToBgr, VectorAndPlainRowsAgree) {
     }
     for (const AVColorRange range : {AVCOL_RANGE_MPEG, AVCOL_RANGE_JPEG}) {
         for (const int width : {32, 33, 95, 130}) {
-            FramePtr frame = makeFrame(AV_PIX_FMT_YUV420P, width, 2, AVCOL_SPC_BT709, range, width);
+            FramePtr frame = test::makeNoiseYuvFrame(AV_PIX_FMT_YUV420P, width, 2, AVCOL_SPC_BT709,
+                                                     range, width);
             const Yuv420ToBgr::Coefficients c = Yuv420ToBgr::coefficientsFor(*frame);
             std::vector<uint8_t> vector(3 * static_cast<size_t>(width) + 1);
             std::vector<uint8_t> plain(vector.size());

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "platform/ffmpeg_ptr.h"
 
@@ -25,6 +26,27 @@ std::vector<uint8_t> makeTestFrame(int width, int height, int index) {
             pixel[1] = static_cast<uint8_t>(row * 255 / std::max(1, height - 1));
             // A bar that moves right, 8 pixels a frame.
             pixel[2] = ((column - 8 * index) % width + width) % width < width / 8 ? 255 : 40;
+        }
+    }
+    return frame;
+}
+
+FramePtr makeNoiseYuvFrame(int format, int width, int height, int colourspace, int range,
+                           unsigned seed) {
+    FramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    frame->colorspace = static_cast<AVColorSpace>(colourspace);
+    frame->color_range = static_cast<AVColorRange>(range);
+    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+    std::mt19937 random(seed);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? height : (height + 1) / 2;
+        for (int row = 0; row < rows; ++row) {
+            uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
+            std::generate_n(line, frame->linesize[plane],
+                            [&random] { return static_cast<uint8_t>(random()); });
         }
     }
     return frame;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ffmpeg_ptr.h"
+
 namespace morvane::test {
 
 // A frame in the grabber's layout (bottom-up rows of blue-green-red, rows padded to 4 bytes)
@@ -15,6 +17,11 @@ std::vector<uint8_t> makeTestFrame(int width, int height, int index);
 // A frame of one colour.
 std::vector<uint8_t> makeSolidFrame(int width, int height, uint8_t blue, uint8_t green,
                                     uint8_t red);
+
+// A decoded YUV 4:2:0 frame (`format`: YUV420P or YUVJ420P) of noise over the whole byte
+// range of every plane, padding included, so that every clamp of a colour conversion is met.
+FramePtr makeNoiseYuvFrame(int format, int width, int height, int colourspace, int range,
+                           unsigned seed);
 
 // Interleaved signed PCM (16 or 32 bits) of a sine tone, starting at sample `first`.
 std::vector<uint8_t> makeTone(int64_t first, int samples, int channels, int bitsPerSample,
