@@ -8,9 +8,9 @@
 
 #include "bench/steady_runs.h"
 #include "encoder/yuv_conversion.h"
-#include "platform/byte_buffer.h"
 #include "engine/decoded_picture_conversion.h"
 #include "platform/bitmap_layout.h"
+#include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/yuv_to_bgr.h"
 
@@ -45,17 +45,29 @@ std::vector<FramePtr> makePictures(int width, int height) {
     return pictures;
 }
 
+// A frame in the video branch's layout: bottom-up rows, each padded to 4 bytes.
+struct BgrFrame {
+    BgrFrame(int width, int height)
+        : stride(bitmapStride(width)),
+          bytes(stride * static_cast<size_t>(height)),
+          bottomRow(bytes.data() + stride * static_cast<size_t>(height - 1)) {}
+    void convert(const AVFrame& picture) {
+        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomRow,
+                             -static_cast<ptrdiff_t>(stride));
+    }
+
+    size_t stride;
+    std::vector<uint8_t> bytes;
+    uint8_t* bottomRow;
+};
+
 void ours(benchmark::State& state, int width, int height) {
     const auto pictures = makePictures(width, height);
-    const size_t stride = bitmapStride(width);
-    std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
-    uint8_t* const bottomUp = frame.data() + stride * static_cast<size_t>(height - 1);
+    BgrFrame frame(width, height);
     size_t next = 0;
     for (auto _ : state) {
-        const AVFrame& picture = *pictures[next++ % pictures.size()];
-        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomUp,
-                             -static_cast<ptrdiff_t>(stride));
-        benchmark::DoNotOptimize(frame.data());
+        frame.convert(*pictures[next++ % pictures.size()]);
+        benchmark::DoNotOptimize(frame.bytes.data());
     }
 }
 
@@ -112,17 +124,14 @@ std::vector<EncoderPicture> picturesInFlight(int width, int height) {
 
 void throughBgr(benchmark::State& state, int width, int height) {
     const auto pictures = makePictures(width, height);
-    const size_t stride = bitmapStride(width);
-    std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
-    uint8_t* const bottomUp = frame.data() + stride * static_cast<size_t>(height - 1);
+    BgrFrame frame(width, height);
     const std::vector<EncoderPicture> targets = picturesInFlight(width, height);
     size_t next = 0;
     for (auto _ : state) {
-        const AVFrame& picture = *pictures[next % pictures.size()];
+        frame.convert(*pictures[next % pictures.size()]);
         const EncoderPicture& target = targets[next++ % targets.size()];
-        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomUp,
-                             -static_cast<ptrdiff_t>(stride));
-        convertToYuv420({bottomUp, -static_cast<ptrdiff_t>(stride), width, height}, target.planes());
+        convertToYuv420({frame.bottomRow, -static_cast<ptrdiff_t>(frame.stride), width, height},
+                        target.planes());
         benchmark::DoNotOptimize(target.planes().y);
     }
 }
