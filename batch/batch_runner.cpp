@@ -73,4 +73,11 @@ bool BatchRunner::stopAndFinish() {
     return stopped;
 }
 
+bool BatchRunner::finishEndedBatch() {
+    if (!job_ || !job_->endedByItself) {
+        return false;
+    }
+    return stopAndFinish();
+}
+
 }  // namespace morvane

@@ -36,6 +36,10 @@ public:
     // Stops and destroys the running job, if any, and gives the panel back. True when a job
     // was ended. Called for the button, the dialog's close and the end-of-batch notice.
     bool stopAndFinish();
+    // The end-of-batch notice, which arrives on the owner's thread some time after the batch
+    // ended: Stop and finish, but only for a job whose batch has ended by itself, so that a
+    // late notice never stops a batch started since.
+    bool finishEndedBatch();
 
     const ConversionJob* currentJob() const { return job_.get(); }
     bool isRunning() const { return job_ != nullptr; }

@@ -105,6 +105,7 @@ public:
     std::atomic<int64_t> lastVideoTime{-1};
     std::atomic<int> frameWidth{0};
     std::atomic<int> frameHeight{0};
+    // When the current file began, so that its time left counts from there.
     std::atomic<uint32_t> startTick{0};
 
     std::mutex mainQueueMutex;
@@ -116,6 +117,8 @@ public:
     std::atomic<int> filesDone{0};
     std::atomic<int> filesNotDone{0};
     std::atomic<bool> stopRequested{false};
+    // Set by the session just before it tells the owner that the batch has ended by itself.
+    std::atomic<bool> endedByItself{false};
 };
 
 }  // namespace morvane

@@ -13,6 +13,7 @@
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
 #include "platform/debug_output.h"
+#include "platform/tick_count.h"
 #include "platform/thread_priority.h"
 #include "settings/setting_keys.h"
 #include "source/decoding_graph.h"
@@ -108,6 +109,7 @@ public:
 
 private:
     void convertFile() {
+        job_.startTick = tickCount();
         job_.progressPosition = 0;
         job_.finalPosition = 0;
         job_.duration = 100;
@@ -359,6 +361,7 @@ private:
 
     void endBatch() {
         if (job_.running) {
+            job_.endedByItself = true;
             job_.services.listener.batchEnded();
         }
         job_.draining = true;

@@ -11,8 +11,8 @@ class ConversionJob;
 // 0 while the duration is 0.
 int32_t progressPercent(const ConversionJob& job);
 
-// The time left, "hh:mm:ss", estimated from the time since the batch started (`nowTick`, the
-// tick count now) and the share of the current file encoded so far.
+// The time left, "hh:mm:ss", estimated from the time since the current file started (`nowTick`,
+// the tick count now) and the share of that file encoded so far.
 std::string timeLeftText(const ConversionJob& job, uint32_t nowTick);
 
 // Logs the output file of the file just done and its real bit rate.

@@ -4,6 +4,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/tick_count.h"
 #include "settings/setting_keys.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/media.h"
@@ -304,6 +305,61 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
         ASSERT_TRUE(stays || !harness.logText().ends_with("Converting process... "))
             << "round " << round;
     }
+}
+
+TEST(Conversion, TimeLeftCountsFromTheStartOfTheCurrentFile) {
+    // Holds the session back after the first file, so that the second begins measurably later
+    // than the batch, and notes when the second begins. Also the batch's owner.
+    class Hook final : public LogWindow, public BatchListener, public BatchPanel {
+    public:
+        void appendText(std::string_view text) override {
+            if (text == "done\n" && !held_.exchange(true)) {
+                std::this_thread::sleep_for(20ms);
+            }
+            if (text == "Converting initialization: " && ++starts == 2) {
+                secondStart = tickCount();
+            }
+        }
+        void appendLink(std::string_view) override {}
+        void batchEnded() override { ended.set(); }
+        void lock(bool) override {}
+        void setConvertButton(std::string_view, bool) override {}
+
+        std::atomic<int> starts{0};
+        std::atomic<uint32_t> secondStart{0};
+        AutoResetEvent ended;
+
+    private:
+        std::atomic<bool> held_{false};
+    };
+
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "in");
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::copy_file(Clips::shortClip(), dir / "in/a.mkv");
+    std::filesystem::copy_file(Clips::shortClip(), dir / "in/b.mkv");
+    SettingsStore settings(std::make_unique<FileSettingsBacking>(dir / "settings.reg"));
+    resetToDefaults(settings);
+    settings.setNumber(keys::kMode, kModeDirectory);
+    settings.setText(keys::kSource, (dir / "in").string());
+    settings.setText(keys::kDestinationPath, (dir / "out").string());
+    ProfileTable profiles;
+    SourceFileList sources;
+    Hook hook;
+    ConversionLog log;
+    log.setWindow(&hook);
+    EngineServices services{settings, profiles, sources, log, hook, {}};
+    BatchRunner runner(services, hook);
+
+    ASSERT_TRUE(runner.startBatch());
+    ASSERT_TRUE(hook.ended.waitFor(120s)) << "the batch did not end within 120 s";
+    const ConversionJob& job = *runner.currentJob();
+    EXPECT_EQ(job.filesDone.load(), 2);
+    ASSERT_EQ(hook.starts.load(), 2);
+    EXPECT_GE(static_cast<int32_t>(ticksBetween(hook.secondStart.load(), job.startTick.load())), 0)
+        << "the second file began at tick " << hook.secondStart.load()
+        << ", the time left counts from " << job.startTick.load();
+    runner.stopAndFinish();
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace morvane::ui {
+
+// The dialog's modal boxes, its choosers and what it asks the desktop to open. The window's
+// implementation shows real ones; tests answer them directly.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // An existing file, or nothing when the user cancels.
+    virtual std::optional<std::string> chooseFile(std::string_view title) = 0;
+    // A folder, starting at `start`; nothing when the user cancels.
+    virtual std::optional<std::string> chooseFolder(std::string_view title,
+                                                    std::string_view start) = 0;
+    virtual void warn(std::string_view caption, std::string_view text) = 0;
+    // A web address, in the desktop's browser.
+    virtual void openAddress(std::string_view address) = 0;
+    // A file, with the desktop's default application for it.
+    virtual void openFile(std::string_view path) = 0;
+};
+
+}  // namespace morvane::ui

@@ -1,0 +1,147 @@
+#include "ui/dialog_controller.h"
+
+#include <algorithm>
+
+#include "batch/output_paths.h"
+#include "batch/path_helpers.h"
+#include "engine/progress.h"
+#include "settings/setting_keys.h"
+#include "settings/settings_rules.h"
+
+namespace morvane::ui {
+
+DialogController::DialogController(EngineServices& services, ProfileTable& profiles,
+                                   DialogView& view, Desktop& desktop)
+    : settings_(services.settings),
+      view_(view),
+      desktop_(desktop),
+      panel_(services.settings, profiles, view, desktop),
+      runner_(services, *this) {}
+
+void DialogController::initialise() {
+    loadAndValidate(settings_);
+    panel_.fillLists();
+    view_.setControlText(kSourceField, settings_.getText(keys::kSource));
+    view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
+    view_.setControlText(kFileNameField, settings_.getText(keys::kDestinationFile));
+    panel_.showStoredNumbers();
+    applyMode();
+    panel_.profileSelected(settings_.getNumber(keys::kProfile));
+    panel_.sizeSelected(settings_.getNumber(keys::kSizeMode));
+    panel_.audioModeSelected(settings_.getNumber(keys::kAudioMode));
+}
+
+void DialogController::convertPressed() {
+    runner_.convertPressed();
+}
+
+void DialogController::enterPressed() {
+    if (!runner_.isRunning()) {
+        runner_.stopAndFinish();
+    }
+}
+
+void DialogController::batchEnded() {
+    runner_.finishEndedBatch();
+}
+
+void DialogController::chooseSource() {
+    const int32_t mode = settings_.getNumber(keys::kMode);
+    if (mode == kModeFile) {
+        const std::optional<std::string> file = desktop_.chooseFile("Convert file");
+        if (!file) {
+            return;
+        }
+        settings_.setText(keys::kSourceFile, *file);
+        settings_.setText(keys::kSourceDirectory, DirectoryOf(*file));
+        settings_.setText(keys::kSource, *file);
+        view_.setControlText(kSourceField, settings_.getText(keys::kSourceFile));
+        settings_.setText(keys::kDestinationPath,
+                          DirectoryOf(settings_.getText(keys::kSourceFile)));
+        view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
+        settings_.setText(keys::kDestinationFile,
+                          defaultDestinationFile(settings_.getText(keys::kSourceFile)));
+        view_.setControlText(kFileNameField, settings_.getText(keys::kDestinationFile));
+    } else if (mode == kModeDirectory) {
+        const std::optional<std::string> folder =
+            desktop_.chooseFolder("Please choose source folder", settings_.getText(keys::kSource));
+        if (!folder) {
+            return;
+        }
+        settings_.setText(keys::kSourceDirectory, *folder);
+        settings_.setText(keys::kSource, *folder);
+        view_.setControlText(kSourceField, settings_.getText(keys::kSourceDirectory));
+        settings_.setText(keys::kDestinationPath, DirectoryOf(settings_.getText(keys::kSource)));
+        view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
+    }
+}
+
+void DialogController::chooseDestination() {
+    const std::optional<std::string> folder = desktop_.chooseFolder(
+        "Please choose destination folder", settings_.getText(keys::kDestinationPath));
+    if (!folder) {
+        return;
+    }
+    settings_.setText(keys::kDestinationPath, *folder);
+    view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
+}
+
+void DialogController::sourceModeSelected(int32_t position) {
+    settings_.setNumber(keys::kMode, position);
+    applyMode();
+}
+
+void DialogController::fileNameEdited(std::string_view text) {
+    settings_.setText(keys::kDestinationFile, text);
+}
+
+void DialogController::linkLabelClicked() {
+    desktop_.openAddress(kProductAddress);
+}
+
+void DialogController::logLinkClicked(std::string_view path) {
+    desktop_.openFile(path);
+}
+
+void DialogController::progressTick(uint32_t nowTick) {
+    const ConversionJob* job = runner_.currentJob();
+    if (job == nullptr) {
+        view_.setProgress(0);
+        view_.setControlText(kTimeLeftLabel, "00:00:00");
+        return;
+    }
+    view_.setProgress(std::clamp(progressPercent(*job), 0, 100));
+    view_.setControlText(kTimeLeftLabel, timeLeftText(*job, nowTick));
+}
+
+void DialogController::close() {
+    if (runner_.isRunning()) {
+        runner_.stopAndFinish();
+    }
+    settings_.writeAll();
+}
+
+void DialogController::lock(bool enable) {
+    panel_.lock(enable);
+}
+
+void DialogController::setConvertButton(std::string_view caption, bool enabled) {
+    view_.setControlText(kConvertButton, caption);
+    view_.setControlEnabled(kConvertButton, enabled);
+}
+
+void DialogController::applyMode() {
+    const int32_t mode = settings_.getNumber(keys::kMode);
+    if (mode == kModeFile) {
+        view_.setControlEnabled(kFileNameField, true);
+        settings_.setText(keys::kSource, settings_.getText(keys::kSourceFile));
+    } else if (mode == kModeDirectory) {
+        view_.setControlEnabled(kFileNameField, false);
+        settings_.setText(keys::kSource, settings_.getText(keys::kSourceDirectory));
+    } else {
+        return;
+    }
+    view_.setControlText(kSourceField, settings_.getText(keys::kSource));
+}
+
+}  // namespace morvane::ui

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "batch/batch_runner.h"
+#include "engine/engine_services.h"
+#include "ui/desktop.h"
+#include "ui/dialog_view.h"
+#include "ui/settings_panel.h"
+
+namespace morvane::ui {
+
+// The web address that the link label opens.
+inline constexpr std::string_view kProductAddress = "https://quillon.example.org/morvane";
+
+// The dialog's logic: its start, the choosers and what they store, the source mode, the file
+// name, Convert!/Stop, the keyboard's Enter, the end of a batch, the progress tick and the
+// close. Everything runs on the dialog's thread; the window only binds controls to it.
+class DialogController final : public BatchPanel {
+public:
+    // `services` must outlive the controller; its listener answers the end of a batch by
+    // calling batchEnded() on the dialog's thread.
+    DialogController(EngineServices& services, ProfileTable& profiles, DialogView& view,
+                     Desktop& desktop);
+    DialogController(const DialogController&) = delete;
+    DialogController& operator=(const DialogController&) = delete;
+
+    // Validates the settings and shows them, then runs the three selection handlers on what
+    // is selected, so that the derived keys are set and the right controls enabled.
+    void initialise();
+
+    void convertPressed();
+    // Enter in an edit or a list. Never stops a batch: only the button and the close do.
+    void enterPressed();
+    // The session's notice that the batch ended by itself.
+    void batchEnded();
+
+    void chooseSource();
+    void chooseDestination();
+    void sourceModeSelected(int32_t position);
+    void fileNameEdited(std::string_view text);
+    void linkLabelClicked();
+    void logLinkClicked(std::string_view path);
+
+    // Every 500 ms: the current file's percentage and time left, or 0 and "00:00:00".
+    void progressTick(uint32_t nowTick);
+
+    // Stops a running batch, then writes the settings.
+    void close();
+
+    bool isRunning() const { return runner_.isRunning(); }
+    SettingsPanel& panel() { return panel_; }
+
+    // BatchPanel
+    void lock(bool enable) override;
+    void setConvertButton(std::string_view caption, bool enabled) override;
+
+private:
+    void applyMode();
+
+    SettingsStore& settings_;
+    DialogView& view_;
+    Desktop& desktop_;
+    SettingsPanel panel_;
+    BatchRunner runner_;
+};
+
+}  // namespace morvane::ui

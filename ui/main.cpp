@@ -1,0 +1,70 @@
+// morvane: the converter's window. Takes no arguments; the settings come from the settings
+// file and go back to it when the window closes and again when the process ends.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "batch/source_file_list.h"
+#include "log/conversion_log.h"
+#include "settings/process_settings.h"
+#include "ui/main_dialog.h"
+#include "ui/qt_desktop.h"
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// A desktop session always has a runtime folder; a bare X server (xvfb-run, a remote display)
+// may not. Make the private one that Qt would fall back to, without its complaint.
+void ensureRuntimeFolder() {
+    if (isSet("XDG_RUNTIME_DIR")) {
+        return;
+    }
+    const std::string folder = "/tmp/runtime-" + std::to_string(::getuid());
+    ::mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+        (info.st_mode & 077) == 0) {
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A platform named by hand (offscreen, vnc, ...) needs no display of the desktop's.
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
+        std::fputs(
+            "morvane: there is no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+            "are unset); to convert without a window, use morvane-batch.\n",
+            stderr);
+        return 1;
+    }
+    ensureRuntimeFolder();
+    using namespace morvane;
+    SettingsStore& settings = processSettingsStore();
+    ProfileTable& profiles = processProfileTable();
+    SourceFileList& sources = processSourceFileList();
+    ConversionLog& log = processLog();
+    log.open();
+
+    // The command line is not the program's: none of it reaches Qt either.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication application(qtArgc, argv);
+    {
+        ui::QtDesktop desktop;
+        ui::MainDialog dialog(settings, profiles, sources, log, desktop);
+        desktop.setOwner(&dialog);
+        dialog.show();
+        QApplication::exec();
+    }
+    log.close();
+    return 0;
+}
