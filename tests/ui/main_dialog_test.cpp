@@ -209,6 +209,8 @@ TEST_F(MainDialogTest, LogShowsTextsInOrderFromAnyThreadAndOpensItsLinks) {
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
     ASSERT_EQ(desktop_.opened.size(), 1U);
     EXPECT_EQ(desktop_.opened[0], odd);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, point);
+    EXPECT_EQ(desktop_.opened.size(), 1U) << "a double click opens nothing more";
 
     QTest::mouseClick(dialog().control(kLinkLabel), Qt::RightButton);
     EXPECT_EQ(desktop_.opened.back(), kProductAddress);
