@@ -12,6 +12,14 @@ bool IsDirectory(const std::string& path) {
     return S_ISDIR(info.st_mode);
 }
 
+bool IsSpecialFile(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    return !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode);
+}
+
 std::string DirectoryOf(const std::string& path) {
     if (IsDirectory(path)) {
         return path;

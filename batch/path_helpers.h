@@ -11,6 +11,10 @@ namespace morvane {
 // exist, or the empty path).
 bool IsDirectory(const std::string& path);
 
+// True for a path that names, after following links, something other than a directory or a
+// regular file: a named pipe, a socket, a device. Opening one may block or never end.
+bool IsSpecialFile(const std::string& path);
+
 // The path itself when IsDirectory says so; otherwise the text before its last '/' (the whole
 // path when it has none).
 std::string DirectoryOf(const std::string& path);

@@ -27,7 +27,7 @@ std::vector<std::string> listSourceFolder(const std::string& folder) {
             continue;
         }
         std::string path = folder + "/" + name;
-        if (IsDirectory(path) || ExtensionOf(path) == "flv") {
+        if (IsDirectory(path) || IsSpecialFile(path) || ExtensionOf(path) == "flv") {
             continue;
         }
         paths.push_back(std::move(path));

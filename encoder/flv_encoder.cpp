@@ -7,7 +7,6 @@
 #include "platform/debug_output.h"
 #include "platform/executable_path.h"
 #include "platform/ffmpeg_log.h"
-#include "platform/tick_count.h"
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -64,8 +63,6 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     lastAudioPts_ = 0;
     lastVideoPts_.reset();
     firstPacketMs_.reset();
-    firstAudioTick_ = 0;
-    audioClockPending_ = true;
     routeFfmpegLogToDebugOutput();
 
     const AVOutputFormat* format = av_guess_format("flv", nullptr, nullptr);
@@ -185,9 +182,6 @@ void FlvEncoder::writeAudioPacket(AVPacket& packet) {
 
 void FlvEncoder::writeVideoPacket(AVPacket& packet, int64_t ptsMs) {
     int64_t ms = ptsMs;
-    if (ptsMs == -1) {
-        ms = ticksBetween(firstAudioTick_, tickCount());
-    }
     if (ms <= lastAudioPts_ && lastAudioPts_ != 0) {
         ms = lastAudioPts_ + 1;
     }
@@ -201,10 +195,6 @@ void FlvEncoder::writeVideoPacket(AVPacket& packet, int64_t ptsMs) {
 
 bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
     lastOutputBytes_ = 0;
-    if (audioClockPending_) {
-        firstAudioTick_ = tickCount();
-        audioClockPending_ = false;
-    }
     if (audioStream_ == nullptr || samples == nullptr) {
         return false;
     }

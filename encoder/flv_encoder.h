@@ -112,8 +112,6 @@ private:
     std::mutex mutex_;
 
     // Per file.
-    uint32_t firstAudioTick_ = 0;
-    bool audioClockPending_ = true;
     int lastOutputBytes_ = 0;
     int64_t lastAudioPts_ = 0;
     std::optional<int64_t> lastVideoPts_;

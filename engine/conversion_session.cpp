@@ -13,8 +13,8 @@
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
 #include "platform/debug_output.h"
-#include "platform/tick_count.h"
 #include "platform/thread_priority.h"
+#include "platform/tick_count.h"
 #include "settings/setting_keys.h"
 #include "source/decoding_graph.h"
 
@@ -117,6 +117,13 @@ private:
         job_.tailFlushed = true;
         job_.ok = true;
 
+        // A named pipe or a device would hold the graph's open until a writer came, beyond
+        // the reach of Stop: refused before anything is created.
+        if (IsSpecialFile(job_.sourcePath)) {
+            log_.writeLine("failed\nNot a regular file, not a valid source\n\n");
+            notDone();
+            return;
+        }
         if (!job_.output.create(job_.outputPath)) {
             log_.writeLine(
                 formatted("aborted.\nError creating output file: %s.\n\n", job_.outputPath));

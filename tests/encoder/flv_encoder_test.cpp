@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -201,6 +202,31 @@ TEST_F(FlvEncoderTest, PicturesReachTheFileInTheirColours) {
             }
         }
     }
+}
+
+TEST_F(FlvEncoderTest, AFrameAtMinusOneMillisecondKeepsItsOwnTime) {
+    const Profile profile;
+    const ClipShape shape;
+    auto encoder = makeEncoder(profile, shape);
+    ASSERT_TRUE(openOutput(*encoder));
+    encodeAudio(*encoder, test::makeTone(0, 1152, 2, 16, 44100, 440), 0);
+    // Long enough that a time taken from the clock since the first audio frame would show.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    encodeVideo(*encoder, shape, 0, -1);
+    encodeVideo(*encoder, shape, 1, 39);
+    {
+        std::lock_guard lock(*encoder);
+        encoder->close();
+    }
+    std::vector<int64_t> videoTimes;
+    for (const test::ReadPacket& packet : readMedia(outputPath()).packets) {
+        if (packet.isVideo) {
+            videoTimes.push_back(packet.pts);
+        }
+    }
+    ASSERT_EQ(videoTimes.size(), 2U);
+    EXPECT_EQ(videoTimes[1] - videoTimes[0], 40)
+        << "the frame at -1 ms was stamped " << videoTimes[0];
 }
 
 TEST_F(FlvEncoderTest, AdjustsPacketTimesAgainstTheLastAudioPacket) {

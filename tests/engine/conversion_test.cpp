@@ -1,6 +1,10 @@
 // Whole batches through the real engine, checked by reading the outputs back with libavformat.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <random>
 #include <thread>
 
@@ -210,6 +214,52 @@ TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
     ASSERT_TRUE(empty.convert());
     EXPECT_EQ(empty.logText(), "No files found in " + (empty.dir() / "nothing").string() + ".\n\n");
     EXPECT_FALSE(empty.runner().isRunning());
+}
+
+TEST(Conversion, SkipsAndRefusesWhatIsNotARegularFile) {
+    for (const bool folderMode : {true, false}) {
+        SCOPED_TRACE(folderMode ? "folder" : "file");
+        EngineHarness harness;
+        const auto in = harness.dir() / "in";
+        std::filesystem::create_directories(in);
+        std::filesystem::copy_file(Clips::shortClip(), in / "ok.mkv");
+        const std::string pipe = (in / "pipe.mp4").string();
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        folderMode ? harness.convertFolder(in) : harness.convertFile(pipe);
+
+        // A reader that waits on the pipe is let go after a minute, so that the test fails
+        // rather than hangs.
+        std::atomic<bool> finished{false};
+        std::atomic<bool> letGo{false};
+        std::thread watchdog([&] {
+            for (int waited = 0; waited < 6000 && !finished; ++waited) {
+                std::this_thread::sleep_for(10ms);
+            }
+            while (!finished) {
+                const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (writer >= 0) {
+                    letGo = true;
+                    ::close(writer);
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        const bool ended = harness.convert();
+        finished = true;
+        watchdog.join();
+        EXPECT_TRUE(ended) << "the batch did not end";
+        EXPECT_FALSE(letGo) << "the conversion waited on the named pipe";
+        const std::string log = harness.logText();
+        if (folderMode) {
+            EXPECT_TRUE(std::filesystem::exists(harness.outputFolder() / "ok.mkv.flv")) << log;
+            EXPECT_EQ(log.find("pipe.mp4"), std::string::npos) << log;
+        } else {
+            EXPECT_NE(log.find("failed\nNot a regular file, not a valid source\n\n"),
+                      std::string::npos)
+                << log;
+            EXPECT_TRUE(std::filesystem::is_empty(harness.outputFolder()));
+        }
+    }
 }
 
 TEST(Conversion, StopAbandonsTheFileAndDropsTheRest) {
