@@ -13,7 +13,6 @@
 #include "ui/link_label.h"
 #include "ui/log_view.h"
 #include "ui/number_field.h"
-#include "ui/qt_desktop.h"
 
 namespace morvane::ui {
 namespace {
@@ -183,10 +182,7 @@ QWidget* MainDialog::control(ControlId id) const {
 
 void MainDialog::setControlText(ControlId id, std::string_view text) {
     QWidget* widget = control(id);
-    const QString shown = SettingsPanel::isNumberField(id) || id == kConvertButton ||
-                                  id == kTimeLeftLabel || id == kFileNameField
-                              ? fromUtf8(text)
-                              : pathToQString(text);
+    const QString shown = fromUtf8(text);
     if (auto* field = qobject_cast<QLineEdit*>(widget)) {
         field->setText(shown);
         field->setCursorPosition(0);
