@@ -6,7 +6,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(
     build-essential cmake pkg-config ccache
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )

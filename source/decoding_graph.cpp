@@ -1,6 +1,7 @@
 #include "source/decoding_graph.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/debug_output.h"
 #include "platform/ffmpeg_log.h"
@@ -173,6 +174,12 @@ bool DecodingGraph::connectVideo() {
         video_.reset();
         return false;
     }
+    // A picture stored on its side is delivered upright, and sizes the output so.
+    const Orientation upright = orientationOf(stream);
+    if (upright.swapsSides) {
+        std::swap(frameWidth_, frameHeight_);
+    }
+    video_->turnUpright(upright.filters);
     AVRational rate = stream.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;

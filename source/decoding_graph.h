@@ -46,6 +46,9 @@ struct GraphSetup {
 // (the conversion session); the samples arrive on the graph's own threads: one reads the
 // file, and each branch decodes, converts and calls its handler.
 //
+// The frames are upright: pictures that the file stores turned (as a phone stores a clip filmed
+// upright) are turned the way its display matrix asks, and the frame size is the turned one.
+//
 // Sample times are 100 ns units from the start of the file. Decoding runs as fast as the
 // handlers take the samples; nothing paces them.
 class DecodingGraph {
@@ -73,6 +76,7 @@ public:
     // without audio.
     bool build(const GraphSetup& setup);
 
+    // Of the pictures as shown: a quarter turn swaps the stored sides.
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
     // Of the video stream; 1.0 when the stream tells none.

@@ -19,6 +19,10 @@ void VideoBranch::setOutput(int width, int height, double frameRate) {
     frameDuration_ = static_cast<int64_t>(std::llround(10000000.0 / frameRate));
 }
 
+void VideoBranch::turnUpright(const std::string& filters) {
+    rotator_ = filters.empty() ? nullptr : std::make_unique<PictureRotator>(filters);
+}
+
 bool VideoBranch::configureScaler(const AVFrame& frame) {
     const auto format = static_cast<AVPixelFormat>(frame.format);
     scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height, format, width_,
@@ -36,18 +40,23 @@ bool VideoBranch::configureScaler(const AVFrame& frame) {
     return true;
 }
 
-bool VideoBranch::deliverFrame(AVFrame& frame, RunGate& gate) {
+bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
     int64_t start = nextStart_;
-    if (frame.best_effort_timestamp != AV_NOPTS_VALUE) {
-        start = toSampleTime(frame.best_effort_timestamp);
+    if (decoded.best_effort_timestamp != AV_NOPTS_VALUE) {
+        start = toSampleTime(decoded.best_effort_timestamp);
     }
     // A frame lasts one frame period: packet durations are not reliable once frames are
     // reordered.
     const int64_t duration = frameDuration_;
     nextStart_ = start + duration;
-    if (frame.width <= 0 || frame.height <= 0) {
+    if (decoded.width <= 0 || decoded.height <= 0) {
         return true;  // a picture that cannot be converted is skipped
     }
+    const AVFrame* const upright = rotator_ ? rotator_->rotate(decoded) : &decoded;
+    if (upright == nullptr) {
+        return true;  // so is one that cannot be turned
+    }
+    const AVFrame& frame = *upright;
     const bool direct = Yuv420ToBgr::takes(frame, width_, height_);
     if (!direct && !configureScaler(frame)) {
         return true;

@@ -23,6 +23,7 @@ public:
         int64_t start;
         int64_t stop;
         size_t size;
+        bool picture;  // the decoded picture came with the frame
     };
 
     GraphHarness() { log_.setWindow(&window_); }
@@ -85,7 +86,8 @@ private:
         const size_t index = self->videoCount_++;
         {
             std::lock_guard lock(self->mutex_);
-            self->video_.push_back({sample.startTime(), sample.stopTime(), sample.size()});
+            self->video_.push_back({sample.startTime(), sample.stopTime(), sample.size(),
+                                    sample.decodedPicture() != nullptr});
             self->videoUntil_ = std::max(self->videoUntil_, sample.stopTime());
             if (index == 0) {
                 self->firstFrame_.assign(sample.data(), sample.data() + sample.size());
@@ -97,7 +99,7 @@ private:
         auto* self = static_cast<GraphHarness*>(context);
         ++self->audioCount_;
         std::lock_guard lock(self->mutex_);
-        self->audio_.push_back({sample.startTime(), sample.stopTime(), sample.size()});
+        self->audio_.push_back({sample.startTime(), sample.stopTime(), sample.size(), false});
         if (self->videoUntil_ != INT64_MIN) {
             self->largestAudioLead_ =
                 std::max(self->largestAudioLead_, sample.startTime() - self->videoUntil_);

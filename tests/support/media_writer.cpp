@@ -10,6 +10,7 @@
 #include "tests/support/media.h"
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 }
 
@@ -99,6 +100,12 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
             c.bit_rate = 800000;
         });
         video.stream->avg_frame_rate = frameRate;
+        if (spec.rotation != 0) {
+            uint8_t* matrix = av_stream_new_side_data(video.stream, AV_PKT_DATA_DISPLAYMATRIX,
+                                                      9 * sizeof(int32_t));
+            ASSERT_NE(matrix, nullptr);
+            av_display_rotation_set(reinterpret_cast<int32_t*>(matrix), spec.rotation);
+        }
     }
     if (!spec.audioCodec.empty() && !spec.audioFirst) {
         addAudio();

@@ -28,6 +28,9 @@ struct ClipSpec {
     std::function<double(int index)> frameTime;
     // Keeps times below zero as they are instead of shifting them up.
     bool keepNegativeTimes = false;
+    // Degrees that a player turns the pictures clockwise to show them, stored as the video
+    // stream's display matrix (mp4 and mov keep it); 0 for none.
+    double rotation = 0;
 };
 
 // Writes the clip; fails the running test when something cannot be written.

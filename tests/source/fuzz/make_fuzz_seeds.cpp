@@ -17,12 +17,13 @@ TEST(FuzzSeeds, Write) {
         const char* container;
         const char* video;
         const char* audio;
+        double rotation = 0;  // a phone's clip, stored turned
     };
     for (const Seed& seed :
          {Seed{"a.mkv", "matroska", "mpeg4", "aac"}, Seed{"b.mp4", "mp4", "libx264", "aac"},
           Seed{"c.avi", "avi", "mpeg4", "libmp3lame"},
-          Seed{"d.webm", "webm", "libvpx", "libvorbis"},
-          Seed{"e.flv", "flv", "flv", "libmp3lame"}}) {
+          Seed{"d.webm", "webm", "libvpx", "libvorbis"}, Seed{"e.flv", "flv", "flv", "libmp3lame"},
+          Seed{"f.mp4", "mp4", "libx264", "aac", 90}}) {
         morvane::test::ClipSpec spec;
         spec.container = seed.container;
         spec.videoCodec = seed.video;
@@ -31,6 +32,7 @@ TEST(FuzzSeeds, Write) {
         spec.height = 48;
         spec.seconds = 0.3;
         spec.sampleRate = 22050;
+        spec.rotation = seed.rotation;
         morvane::test::writeClip(seedFolder / seed.file, spec);
     }
 }
