@@ -1,13 +1,30 @@
 #include "encoder/yuv_conversion.h"
 
+#include <array>
+
 namespace morvane {
 namespace detail {
+namespace {
+
+template <uint8_t (*kMapping)(int)>
+constexpr std::array<uint8_t, 256> tableOf() {
+    std::array<uint8_t, 256> table{};
+    for (int value = 0; value < 256; ++value) {
+        table[value] = kMapping(value);
+    }
+    return table;
+}
+
+constexpr std::array<uint8_t, 256> kLimitedLuma = tableOf<&limitedLuma>();
+constexpr std::array<uint8_t, 256> kLimitedChroma = tableOf<&limitedChroma>();
+
+}  // namespace
 
 void convertRowPlain(const uint8_t* bgr, int fromColumn, int width, bool withChroma, uint8_t* y,
                      uint8_t* u, uint8_t* v) {
     for (int x = fromColumn; x < width; ++x) {
         const uint8_t* pixel = bgr + 3 * x;
-        y[x] = static_cast<uint8_t>((299 * pixel[2] + 587 * pixel[1] + 114 * pixel[0]) / 1000);
+        y[x] = kLimitedLuma[(299 * pixel[2] + 587 * pixel[1] + 114 * pixel[0]) / 1000];
     }
     if (!withChroma) {
         return;
@@ -18,8 +35,8 @@ void convertRowPlain(const uint8_t* bgr, int fromColumn, int width, bool withChr
         const int b = (pixel[0] + next[0]) / 2;
         const int g = (pixel[1] + next[1]) / 2;
         const int r = (pixel[2] + next[2]) / 2;
-        u[x / 2] = static_cast<uint8_t>((5000 * (b + 256) - 3313 * g - 1687 * r) / 10000);
-        v[x / 2] = static_cast<uint8_t>((5000 * (r + 256) - 4187 * g - 813 * b) / 10000);
+        u[x / 2] = kLimitedChroma[(5000 * (b + 256) - 3313 * g - 1687 * r) / 10000];
+        v[x / 2] = kLimitedChroma[(5000 * (r + 256) - 4187 * g - 813 * b) / 10000];
     }
 }
 

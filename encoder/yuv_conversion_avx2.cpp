@@ -34,16 +34,18 @@ struct Avx2 {
     static Reg bitOr(Reg a, Reg b) { return _mm256_or_si256(a, b); }
     static Reg maddubs(Reg a, Reg b) { return _mm256_maddubs_epi16(a, b); }
     static Reg madd(Reg a, Reg b) { return _mm256_madd_epi16(a, b); }
+    static Reg add8(Reg a, Reg b) { return _mm256_add_epi8(a, b); }
     static Reg add16(Reg a, Reg b) { return _mm256_add_epi16(a, b); }
     static Reg add32(Reg a, Reg b) { return _mm256_add_epi32(a, b); }
     static Reg mulhiU16(Reg a, Reg b) { return _mm256_mulhi_epu16(a, b); }
-    static Reg shiftLeft16(Reg a, unsigned bits) { return _mm256_slli_epi16(a, bits); }
+    static Reg mulhrs16(Reg a, Reg b) { return _mm256_mulhrs_epi16(a, b); }
     static Reg shiftRight16(Reg a, unsigned bits) { return _mm256_srli_epi16(a, bits); }
     static __m256 toFloat(Reg a) { return _mm256_cvtepi32_ps(a); }
     static __m256 mulFloat(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
     static __m256 addFloat(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
-    static Reg truncate(__m256 a) { return _mm256_cvttps_epi32(a); }
+    static Reg roundToInt(__m256 a) { return _mm256_cvtps_epi32(a); }
     static Reg packSigned32(Reg a, Reg b) { return _mm256_packs_epi32(a, b); }
+    static Reg packSigned16(Reg a, Reg b) { return _mm256_packs_epi16(a, b); }
     static Reg packUnsigned16(Reg a, Reg b) { return _mm256_packus_epi16(a, b); }
     static void store(uint8_t* p, Reg a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), a); }
     // Lanes hold [U 8 bytes, V 8 bytes]; U and V each go out as 16 bytes.

@@ -37,16 +37,18 @@ struct Avx512 {
     static Reg bitOr(Reg a, Reg b) { return _mm512_or_si512(a, b); }
     static Reg maddubs(Reg a, Reg b) { return _mm512_maddubs_epi16(a, b); }
     static Reg madd(Reg a, Reg b) { return _mm512_madd_epi16(a, b); }
+    static Reg add8(Reg a, Reg b) { return _mm512_add_epi8(a, b); }
     static Reg add16(Reg a, Reg b) { return _mm512_add_epi16(a, b); }
     static Reg add32(Reg a, Reg b) { return _mm512_add_epi32(a, b); }
     static Reg mulhiU16(Reg a, Reg b) { return _mm512_mulhi_epu16(a, b); }
-    static Reg shiftLeft16(Reg a, unsigned bits) { return _mm512_slli_epi16(a, bits); }
+    static Reg mulhrs16(Reg a, Reg b) { return _mm512_mulhrs_epi16(a, b); }
     static Reg shiftRight16(Reg a, unsigned bits) { return _mm512_srli_epi16(a, bits); }
     static __m512 toFloat(Reg a) { return _mm512_cvtepi32_ps(a); }
     static __m512 mulFloat(__m512 a, __m512 b) { return _mm512_mul_ps(a, b); }
     static __m512 addFloat(__m512 a, __m512 b) { return _mm512_add_ps(a, b); }
-    static Reg truncate(__m512 a) { return _mm512_cvttps_epi32(a); }
+    static Reg roundToInt(__m512 a) { return _mm512_cvtps_epi32(a); }
     static Reg packSigned32(Reg a, Reg b) { return _mm512_packs_epi32(a, b); }
+    static Reg packSigned16(Reg a, Reg b) { return _mm512_packs_epi16(a, b); }
     static Reg packUnsigned16(Reg a, Reg b) { return _mm512_packus_epi16(a, b); }
     static void store(uint8_t* p, Reg a) { _mm512_storeu_si512(p, a); }
     // Lanes hold [U 8 bytes, V 8 bytes]; U and V each go out as 32 bytes.

@@ -165,9 +165,10 @@ TEST_F(FlvEncoderTest, TimestampsStartAtZeroAndKeepAudioAndVideoTogether) {
 // The frames' colours and halves reach the file as they were, in a size of whole macroblocks
 // and in one that is not (the codec pads the latter).
 TEST_F(FlvEncoderTest, PicturesReachTheFileInTheirColours) {
-    // Left half B 40, G 160, R 220, that is Y 164, U 57, V 167; right half grey.
-    const std::array<int, 3> left{164, 57, 167};
-    const std::array<int, 3> right{128, 128, 128};
+    // Left half B 40, G 160, R 220, that is Y 157, U 66, V 162 in the limited range that
+    // FLV1 decoders read; right half grey 128, that is Y 126.
+    const std::array<int, 3> left{157, 66, 162};
+    const std::array<int, 3> right{126, 128, 128};
     for (const ClipShape shape : {ClipShape{320, 240, 25, 0.4}, ClipShape{328, 250, 25, 0.4}}) {
         SCOPED_TRACE(std::to_string(shape.width) + "x" + std::to_string(shape.height));
         auto encoder = makeEncoder(Profile{}, shape);

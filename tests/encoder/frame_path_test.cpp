@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -41,25 +43,6 @@ Picture convert(const std::vector<uint8_t>& frame, int width, int height) {
     return picture;
 }
 
-TEST(ColourConversion, UsesTheFullRangeIntegerFormula) {
-    const Picture white = convert(makeSolidFrame(64, 2, 255, 255, 255), 64, 2);
-    const Picture black = convert(makeSolidFrame(64, 2, 0, 0, 0), 64, 2);
-    const Picture red = convert(makeSolidFrame(64, 2, 0, 0, 255), 64, 2);
-    for (int x = 0; x < 64; ++x) {
-        EXPECT_EQ(white.lumaAt(x, 1), 255);
-        EXPECT_EQ(black.lumaAt(x, 1), 0);
-        EXPECT_EQ(red.lumaAt(x, 0), 76);
-    }
-    for (int x = 0; x < 32; ++x) {
-        EXPECT_EQ(white.uAt(x, 0), 128);
-        EXPECT_EQ(white.vAt(x, 0), 128);
-        EXPECT_EQ(black.uAt(x, 0), 128);
-        EXPECT_EQ(black.vAt(x, 0), 128);
-        EXPECT_EQ(red.uAt(x, 0), 84);
-        EXPECT_EQ(red.vAt(x, 0), 255);
-    }
-}
-
 TEST(ColourConversion, ReadsBottomUpRowsWithTheirPaddingAndTakesChromaFromEvenRows) {
     // 150 pixels make 450 bytes, padded to 452; the last stored row is the top one.
     std::vector<uint8_t> frame = makeSolidFrame(150, 2, 255, 255, 255);
@@ -70,12 +53,12 @@ TEST(ColourConversion, ReadsBottomUpRowsWithTheirPaddingAndTakesChromaFromEvenRo
     }
     const Picture picture = convert(frame, 150, 2);
     for (int x = 0; x < 150; ++x) {
-        EXPECT_EQ(picture.lumaAt(x, 0), 76) << x;
-        EXPECT_EQ(picture.lumaAt(x, 1), 255) << x;
+        EXPECT_EQ(picture.lumaAt(x, 0), 81) << x;
+        EXPECT_EQ(picture.lumaAt(x, 1), 235) << x;
     }
     for (int x = 0; x < 75; ++x) {
-        EXPECT_EQ(picture.uAt(x, 0), 84) << x;
-        EXPECT_EQ(picture.vAt(x, 0), 255) << x;
+        EXPECT_EQ(picture.uAt(x, 0), 89) << x;
+        EXPECT_EQ(picture.vAt(x, 0), 240) << x;
     }
     EXPECT_EQ(picture.lumaAt(150, 0), 0xAB);  // nothing written past the row
 }
@@ -92,6 +75,98 @@ std::vector<std::pair<const char*, RowsConverter>> vectorConverters() {
         converters.emplace_back("AVX-512", &detail::convertRowsAvx512);
     }
     return converters;
+}
+
+// The plain version and the vector ones this processor can run.
+std::vector<std::pair<const char*, RowsConverter>> allConverters() {
+    auto converters = vectorConverters();
+    converters.insert(converters.begin(), {"plain", &detail::convertRowsPlain});
+    return converters;
+}
+
+Picture convertWith(RowsConverter convert, const std::vector<uint8_t>& frame, int width,
+                    int height) {
+    Picture picture(width, height);
+    convert(makeFrameBitmap(frame.data(), frame.size(), width, height).view(), picture.planes());
+    return picture;
+}
+
+// FLV1 players read the limited range: black is Y 16 and white Y 235, chroma spans 16-240.
+// 70 pixels make whole vector steps and a tail.
+TEST(ColourConversion, WritesTheLimitedRangeThatFlv1PlayersRead) {
+    struct Case {
+        const char* name;
+        uint8_t blue;
+        uint8_t green;
+        uint8_t red;
+        int y;
+        int u;
+        int v;
+    };
+    const Case cases[] = {
+        {"black", 0, 0, 0, 16, 128, 128},       {"white", 255, 255, 255, 235, 128, 128},
+        {"grey", 128, 128, 128, 126, 128, 128}, {"red", 0, 0, 255, 81, 89, 240},
+        {"green", 0, 255, 0, 144, 53, 34},      {"blue", 255, 0, 0, 41, 240, 110},
+    };
+    for (const auto& [name, convert] : allConverters()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << name << ", " << c.name);
+            const Picture picture =
+                convertWith(convert, makeSolidFrame(70, 2, c.blue, c.green, c.red), 70, 2);
+            for (int x = 0; x < 70; ++x) {
+                ASSERT_EQ(picture.lumaAt(x, 0), c.y) << x;
+                ASSERT_EQ(picture.lumaAt(x, 1), c.y) << x;
+            }
+            for (int x = 0; x < 35; ++x) {
+                ASSERT_EQ(picture.uAt(x, 0), c.u) << x;
+                ASSERT_EQ(picture.vAt(x, 0), c.v) << x;
+            }
+        }
+    }
+}
+
+// Every full-range value, luma and chroma, lands on 16 + 219/255 of it, or on 128 + 224/255 of
+// its distance from 128, rounded; so does the vector code's multiply-high form of that.
+TEST(ColourConversion, BringsEveryFullRangeValueToTheLimitedRange) {
+    // Row 0: pixel pair c gives U = c (B - G = 2 c - 255, G = R); row 2 likewise V = c
+    // (R - G = 2 c - 255, G = B). Rows 1 and 3: pixel pair c is grey c, so Y = c.
+    constexpr int kWidth = 512;
+    std::vector<uint8_t> frame = makeSolidFrame(kWidth, 4, 0, 0, 0);
+    const size_t stride = frame.size() / 4;
+    auto pixel = [&](int x, int row) { return frame.data() + (3 - row) * stride + 3 * x; };
+    for (int c = 0; c < 256; ++c) {
+        const int lead = 2 * c - 255;
+        const auto high = static_cast<uint8_t>(std::max(lead, 0));
+        const auto low = static_cast<uint8_t>(std::max(-lead, 0));
+        for (int x = 2 * c; x < 2 * c + 2; ++x) {
+            uint8_t* blueLeads = pixel(x, 0);
+            blueLeads[0] = high;
+            blueLeads[1] = blueLeads[2] = low;
+            uint8_t* redLeads = pixel(x, 2);
+            redLeads[2] = high;
+            redLeads[0] = redLeads[1] = low;
+            std::memset(pixel(x, 1), c, 3);
+            std::memset(pixel(x, 3), c, 3);
+        }
+    }
+    auto expectedLuma = [](int c) { return 16 + std::lround(219.0 * c / 255); };
+    auto expectedChroma = [](int c) { return 128 + std::lround(224.0 * (c - 128) / 255); };
+    for (const auto& [name, convert] : allConverters()) {
+        const Picture picture = convertWith(convert, frame, kWidth, 4);
+        for (int c = 0; c < 256; ++c) {
+            SCOPED_TRACE(testing::Message() << name << ", " << c);
+            ASSERT_EQ(picture.lumaAt(2 * c, 1), expectedLuma(c));
+            ASSERT_EQ(picture.lumaAt(2 * c + 1, 3), expectedLuma(c));
+            ASSERT_EQ(picture.uAt(c, 0), expectedChroma(c));
+            ASSERT_EQ(picture.vAt(c, 1), expectedChroma(c));
+        }
+    }
+    for (int c = 0; c < 256; ++c) {
+        ASSERT_EQ(16 + ((c * detail::kLimitedLumaScale + 16384) >> 15), expectedLuma(c)) << c;
+        ASSERT_EQ(128 + (((c - 128) * detail::kLimitedChromaScale + 16384) >> 15),
+                  expectedChroma(c))
+            << c;
+    }
 }
 
 TEST(ColourConversion, TheVectorPathsMatchThePlainOneForEveryColour) {
@@ -174,9 +249,9 @@ TEST_F(WatermarkOverlayTest, DrawsTheWatermarkTwentyPixelsFromTheBottomRightWith
 
     for (int row = 0; row < 240; ++row) {
         for (int x = 0; x < 320; ++x) {
-            int expected = 0;
+            int expected = 16;
             if (row >= 180 && row < 220 && x >= 200 && x < 299) {
-                expected = x < 250 ? 255 : 128;
+                expected = x < 250 ? 235 : 126;  // white, and white at half opacity over black
             }
             ASSERT_EQ(picture.lumaAt(x, row), expected) << x << "," << row;
         }
@@ -195,12 +270,12 @@ TEST_F(WatermarkOverlayTest, ClipsAWatermarkLargerThanTheFrame) {
     Picture picture(80, 50);
     ASSERT_TRUE(overlay_.convertFrame(80, 50, picture.planes()));
     // Its top-left corner lies at (-40, -10): frame column c shows watermark column c + 40.
-    EXPECT_EQ(picture.lumaAt(0, 0), 255);
-    EXPECT_EQ(picture.lumaAt(9, 29), 255);
-    EXPECT_EQ(picture.lumaAt(10, 0), 128);
-    EXPECT_EQ(picture.lumaAt(58, 29), 128);
-    EXPECT_EQ(picture.lumaAt(59, 0), 0);
-    EXPECT_EQ(picture.lumaAt(5, 30), 0);
+    EXPECT_EQ(picture.lumaAt(0, 0), 235);
+    EXPECT_EQ(picture.lumaAt(9, 29), 235);
+    EXPECT_EQ(picture.lumaAt(10, 0), 126);
+    EXPECT_EQ(picture.lumaAt(58, 29), 126);
+    EXPECT_EQ(picture.lumaAt(59, 0), 16);
+    EXPECT_EQ(picture.lumaAt(5, 30), 16);
 }
 
 TEST_F(WatermarkOverlayTest, ScalesTheFrameButNotTheWatermark) {
@@ -209,22 +284,24 @@ TEST_F(WatermarkOverlayTest, ScalesTheFrameButNotTheWatermark) {
     overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 352, 288));
     Picture picture(176, 144);
     ASSERT_TRUE(overlay_.convertFrame(176, 144, picture.planes()));
-    EXPECT_EQ(picture.lumaAt(0, 0), 65);
-    EXPECT_EQ(picture.lumaAt(175, 143), 65);
+    EXPECT_EQ(picture.lumaAt(0, 0), 72);
+    EXPECT_EQ(picture.lumaAt(175, 143), 72);
+    // The watermark goes onto the scaled picture through WatermarkImage's own YUV blend, whose
+    // colours are still those of the full range: its white is 255, not the frame's 235.
     EXPECT_EQ(picture.lumaAt(56, 84), 255);  // 176 - 100 - 20, 144 - 40 - 20
     EXPECT_EQ(picture.uAt(28, 42), 128);
-    EXPECT_EQ(picture.lumaAt(150, 123), 160);  // half opaque white over the frame's colour
-    EXPECT_EQ(picture.lumaAt(55, 84), 65);
-    EXPECT_EQ(picture.lumaAt(56, 83), 65);
-    EXPECT_EQ(picture.lumaAt(155, 123), 65);
+    EXPECT_EQ(picture.lumaAt(150, 123), 164);  // half opaque white over the frame's colour
+    EXPECT_EQ(picture.lumaAt(55, 84), 72);
+    EXPECT_EQ(picture.lumaAt(56, 83), 72);
+    EXPECT_EQ(picture.lumaAt(155, 123), 72);
 
     // Odd source sizes scale too.
     const auto odd = makeSolidFrame(321, 241, 30, 60, 90);
     overlay_.setFrame(makeFrameBitmap(odd.data(), odd.size(), 321, 241));
     Picture half(160, 120);
     ASSERT_TRUE(overlay_.convertFrame(160, 120, half.planes()));
-    EXPECT_EQ(half.lumaAt(0, 0), 65);
-    EXPECT_EQ(half.lumaAt(159, 119), 65);
+    EXPECT_EQ(half.lumaAt(0, 0), 72);
+    EXPECT_EQ(half.lumaAt(159, 119), 72);
 }
 
 // A frame given as its YUV conversion makes the picture its pixels make, except where the
@@ -253,7 +330,7 @@ TEST_F(WatermarkOverlayTest, TakesFramesAsTheirConversionWhereTheWatermarkAllows
     EXPECT_FALSE(overlay_.convertYuvFrame(352, 288, fill, 352, 288, sameSize.planes()));
     overlay_.releaseWatermark();
     ASSERT_TRUE(overlay_.convertYuvFrame(352, 288, fill, 352, 288, sameSize.planes()));
-    EXPECT_EQ(sameSize.lumaAt(351, 287), 65);
+    EXPECT_EQ(sameSize.lumaAt(351, 287), 72);
 }
 
 TEST_F(WatermarkOverlayTest, WithoutAWatermarkOrAFrame) {
@@ -267,12 +344,12 @@ TEST_F(WatermarkOverlayTest, WithoutAWatermarkOrAFrame) {
     overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 64, 32));
     Picture picture(64, 32);
     ASSERT_TRUE(overlay_.convertFrame(64, 32, picture.planes()));
-    EXPECT_EQ(picture.lumaAt(63, 31), 255);
+    EXPECT_EQ(picture.lumaAt(63, 31), 235);
 
     // A payload short of a whole frame gives no frame: the picture keeps what it held.
     overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size() - 1, 64, 32));
     EXPECT_FALSE(overlay_.convertFrame(64, 32, picture.planes()));
-    EXPECT_EQ(picture.lumaAt(63, 31), 255);
+    EXPECT_EQ(picture.lumaAt(63, 31), 235);
     overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 0, 32));
     EXPECT_FALSE(overlay_.convertFrame(64, 32, picture.planes()));
 }
