@@ -7,6 +7,7 @@
 # Needs a built tree (build/) and the ffmpeg and time packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/bench/medium_settings.sh"
 SECONDS_OF_CLIP=${1:-20}
 ROUNDS=${2:-3}
 BATCH=$ROOT/build/tools/morvane-batch
@@ -48,22 +49,7 @@ for kind in 640x360 1280x720 1920x1080 1920x1080/90; do
         [ -n "$(ffprobe -v error -select_streams v:0 -show_entries stream_side_data=rotation \
             -of csv=p=0 "$clip")" ] || { echo "no display matrix in $clip" >&2; exit 1; }
     fi
-    cat > "$WORK/config/morvane/settings.reg" <<SETTINGS
-"Mode"=dword:00000000
-"Source File"="$clip"
-"Destination Path"="$WORK/out"
-"Destination File"="morvane.flv"
-"Size Mode"=dword:00000002
-"Width"=dword:00000140
-"Height"=dword:000000f0
-"Profile"=dword:00000002
-"Video Quality"=dword:00000190
-"Audio Quality"=dword:00000060
-"Custom Video Quality"=dword:00000190
-"Custom Audio Quality"=dword:00000060
-"Audio Mode"=dword:00000001
-"Custom Audio Mode"=dword:00000001
-SETTINGS
+    write_medium_settings "$WORK/config/morvane/settings.reg" "$clip" "$WORK/out"
     best_m=(1e9 1e9 0) best_f=(1e9 1e9 0)
     wall_ratios=() cpu_ratios=()
     for ((round = 0; round < ROUNDS; round++)); do

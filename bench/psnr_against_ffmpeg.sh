@@ -15,6 +15,7 @@
 # frame rates would pair a frame with its neighbour. Needs the ffmpeg package.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/bench/medium_settings.sh"
 SECONDS_OF_CLIP=${1:-10}
 BUILD=${BUILD:-build}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -66,22 +67,7 @@ for size in 640x360 1280x720 1920x1080; do
     ffmpeg -nostdin -hide_banner -loglevel error -y \
         -f lavfi -i "testsrc2=size=$size:rate=25" -f lavfi -i "sine=frequency=440:sample_rate=48000" \
         -t "$SECONDS_OF_CLIP" -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac "$clip"
-    cat > "$WORK/config/morvane/settings.reg" <<SETTINGS
-"Mode"=dword:00000000
-"Source File"="$clip"
-"Destination Path"="$WORK/out"
-"Destination File"="morvane.flv"
-"Size Mode"=dword:00000002
-"Width"=dword:00000140
-"Height"=dword:000000f0
-"Profile"=dword:00000002
-"Video Quality"=dword:00000190
-"Audio Quality"=dword:00000060
-"Custom Video Quality"=dword:00000190
-"Custom Audio Quality"=dword:00000060
-"Audio Mode"=dword:00000001
-"Custom Audio Mode"=dword:00000001
-SETTINGS
+    write_medium_settings "$WORK/config/morvane/settings.reg" "$clip" "$WORK/out"
     rm -f "$WORK/out/morvane.flv"
     (cd "$WORK" && XDG_CONFIG_HOME=$WORK/config "$BATCH" > /dev/null)
     ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 400k \
