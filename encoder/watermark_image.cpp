@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "encoder/yuv_conversion.h"
 #include "platform/ffmpeg_log.h"
 #include "platform/ffmpeg_ptr.h"
 
@@ -114,7 +115,8 @@ void WatermarkImage::blendOnto(const YuvPlanes& picture, int width, int height, 
         uint8_t* luma = picture.y + row * picture.yStride;
         for (int column = firstColumn; column < lastColumn; ++column) {
             const uint8_t* source = pixel(column, row);
-            const unsigned y = (299U * source[2] + 587U * source[1] + 114U * source[0]) / 1000;
+            const unsigned y =
+                limitedLuma((299 * source[2] + 587 * source[1] + 114 * source[0]) / 1000);
             luma[column] = blend(y, luma[column], source[3]);
         }
         if (row % 2 != 0) {
@@ -138,9 +140,8 @@ void WatermarkImage::blendOnto(const YuvPlanes& picture, int width, int height, 
             const int g = sums[1] / inside;
             const int r = sums[2] / inside;
             const auto alpha = static_cast<unsigned>(sums[3] / 2);
-            const auto wmU =
-                static_cast<unsigned>((5000 * (b + 256) - 3313 * g - 1687 * r) / 10000);
-            const auto wmV = static_cast<unsigned>((5000 * (r + 256) - 4187 * g - 813 * b) / 10000);
+            const unsigned wmU = limitedChroma((5000 * (b + 256) - 3313 * g - 1687 * r) / 10000);
+            const unsigned wmV = limitedChroma((5000 * (r + 256) - 4187 * g - 813 * b) / 10000);
             u[pair] = blend(wmU, u[pair], alpha);
             v[pair] = blend(wmV, v[pair], alpha);
         }

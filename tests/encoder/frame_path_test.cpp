@@ -286,11 +286,11 @@ TEST_F(WatermarkOverlayTest, ScalesTheFrameButNotTheWatermark) {
     ASSERT_TRUE(overlay_.convertFrame(176, 144, picture.planes()));
     EXPECT_EQ(picture.lumaAt(0, 0), 72);
     EXPECT_EQ(picture.lumaAt(175, 143), 72);
-    // The watermark goes onto the scaled picture through WatermarkImage's own YUV blend, whose
-    // colours are still those of the full range: its white is 255, not the frame's 235.
-    EXPECT_EQ(picture.lumaAt(56, 84), 255);  // 176 - 100 - 20, 144 - 40 - 20
+    // The watermark goes onto the scaled picture through WatermarkImage's own YUV blend, in
+    // the same limited range as the frame: its white is 235.
+    EXPECT_EQ(picture.lumaAt(56, 84), 235);  // 176 - 100 - 20, 144 - 40 - 20
     EXPECT_EQ(picture.uAt(28, 42), 128);
-    EXPECT_EQ(picture.lumaAt(150, 123), 164);  // half opaque white over the frame's colour
+    EXPECT_EQ(picture.lumaAt(150, 123), 154);  // half opaque white over the frame's colour
     EXPECT_EQ(picture.lumaAt(55, 84), 72);
     EXPECT_EQ(picture.lumaAt(56, 83), 72);
     EXPECT_EQ(picture.lumaAt(155, 123), 72);
