@@ -28,20 +28,20 @@ TEST_P(TurnedClips, ComeOutUprightAtTheTurnedSize) {
     const TurnedClip& clip = GetParam();
     const bool raw = std::strstr(clip.file, ".mov") != nullptr;
     test::TempDir dir;
-    test::ClipSpec spec;
-    spec.container = raw ? "mov" : "mp4";
-    spec.videoCodec = raw ? "rawvideo" : "libx264";
-    spec.audioCodec = "";
-    spec.seconds = 0.2;
-    spec.rotation = clip.rotation;
-    spec.paint = [](int, uint8_t* bgr, int stride) {
+    test::ClipSpec turned;
+    turned.container = raw ? "mov" : "mp4";
+    turned.videoCodec = raw ? "rawvideo" : "libx264";
+    turned.audioCodec = "";
+    turned.seconds = 0.2;
+    turned.rotation = clip.rotation;
+    turned.paint = [](int, uint8_t* bgr, int stride) {
         for (int row = 0; row < 240; ++row) {
             for (int column = 0; column < 320; ++column) {
                 std::memset(bgr + row * stride + 3 * column, row < 60 && column < 80 ? 255 : 0, 3);
             }
         }
     };
-    test::writeClip(dir / clip.file, spec);
+    test::writeClip(dir / clip.file, turned);
     test::GraphHarness harness;
     ASSERT_TRUE(harness.build(dir / clip.file)) << harness.logText();
     EXPECT_EQ(harness.graph().frameWidth(), clip.width);
