@@ -1,5 +1,6 @@
 #include "engine/conversion_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -7,6 +8,7 @@
 #include "engine/encoder_thread.h"
 #include "engine/sample_producers.h"
 #include "platform/tick_count.h"
+#include "source/decoding_graph.h"
 #include "settings/setting_keys.h"
 
 namespace morvane {
@@ -88,8 +90,12 @@ bool ConversionJob::stop() {
 void ConversionJob::addSample(const MediaSample& sample) {
     std::lock_guard lock(memoryMutex);
     queuedBytes += 4 + int64_t{sample.size};
+    peakQueuedBytes = std::max(peakQueuedBytes, queuedBytes);
     if (queuedBytes > kPauseAbove && !paused) {
         paused = true;
+        if (flowingGraph_ != nullptr) {
+            flowingGraph_->pause();
+        }
         flowEvent.set();
     }
 }
@@ -101,6 +107,27 @@ void ConversionJob::releaseSample(const MediaSample& sample) {
         paused = false;
         flowEvent.set();
     }
+}
+
+void ConversionJob::setFlowingGraph(DecodingGraph* graph) {
+    std::lock_guard lock(memoryMutex);
+    flowingGraph_ = graph;
+}
+
+void ConversionJob::followFlow() {
+    {
+        std::lock_guard lock(memoryMutex);
+        if (flowingGraph_ == nullptr) {
+            return;
+        }
+        if (!paused) {
+            flowingGraph_->run();
+            return;
+        }
+        flowingGraph_->pause();
+    }
+    // The encoder takes what the look-ahead would hold back, so that the queues shrink.
+    mainSemaphore->release(50);
 }
 
 void ConversionJob::enqueueSorted(SamplePtr sample) {

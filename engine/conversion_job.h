@@ -18,6 +18,8 @@
 
 namespace morvane {
 
+class DecodingGraph;
+
 // The object that all threads of one batch share: the session thread that converts the files
 // one after another, the encoder thread, the audio re-chunker, and the decoding graph's
 // streaming threads that feed the queues.
@@ -49,9 +51,15 @@ public:
     bool stop();
 
     // Memory accounting of a sample just made, or about to be freed; may pause or resume the
-    // graph through `paused` and flowEvent.
+    // graph through `paused` and flowEvent. The producer that passes the high mark also
+    // closes the flowing graph's gate at once, so that no thread produces another sample
+    // before the session has followed the flag.
     void addSample(const MediaSample& sample);
     void releaseSample(const MediaSample& sample);
+    // The graph of the current file, while its threads may produce samples (session thread).
+    void setFlowingGraph(DecodingGraph* graph);
+    // Pauses or runs the flowing graph as `paused` says, under the same lock as addSample.
+    void followFlow();
     // Inserts into mainQueue after the last sample that is not later (under mainQueueMutex),
     // and wakes the encoder thread when the queue holds more than the look-ahead.
     void enqueueSorted(SamplePtr sample);
@@ -63,7 +71,8 @@ public:
 
     std::mutex jobMutex;
     std::mutex memoryMutex;
-    int64_t queuedBytes = 0;  // guarded by memoryMutex
+    int64_t queuedBytes = 0;      // guarded by memoryMutex
+    int64_t peakQueuedBytes = 0;  // guarded by memoryMutex
     std::atomic<bool> paused{false};
 
     // The current file. Written by the batch runner before start() and by the session thread
@@ -119,6 +128,9 @@ public:
     std::atomic<bool> stopRequested{false};
     // Set by the session just before it tells the owner that the batch has ended by itself.
     std::atomic<bool> endedByItself{false};
+
+private:
+    DecodingGraph* flowingGraph_ = nullptr;  // guarded by memoryMutex
 };
 
 }  // namespace morvane

@@ -50,16 +50,6 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// Pauses or runs the graph after a change of the flow-control flag.
-void followFlow(ConversionJob& job, DecodingGraph& graph) {
-    if (job.paused) {
-        graph.pause();
-        job.mainSemaphore->release(50);
-    } else {
-        graph.run();
-    }
-}
-
 struct OutputSize {
     int width;
     int height;
@@ -159,6 +149,7 @@ private:
             job_.frameWidth = graph.frameWidth();
             job_.frameHeight = graph.frameHeight();
             if (configureEncoder(graph)) {
+                job_.setFlowingGraph(&graph);
                 runToEnd(graph);
                 drain(graph);
             }
@@ -167,6 +158,7 @@ private:
         }
 
         graph.stop();
+        job_.setFlowingGraph(nullptr);
         {
             // Every file is finished here, the last one too: the codecs drained, the index,
             // duration and size written into its metadata.
@@ -221,7 +213,7 @@ private:
         const int64_t duration = job_.duration;
         while (job_.running) {
             if (job_.flowEvent.waitFor(500ms)) {
-                followFlow(job_, graph);
+                job_.followFlow();
             }
             job_.graphPosition = graph.currentPosition();
             // A file of unknown duration runs to its end.
@@ -243,7 +235,7 @@ private:
         auto giveUpAt = std::chrono::steady_clock::now() + kCompletionPatience;
         while (!graph.waitForCompletion(100ms)) {
             if (job_.flowEvent.waitFor(0ms)) {
-                followFlow(job_, graph);
+                job_.followFlow();
             }
             const int64_t position = graph.currentPosition();
             if (position != lastPosition || job_.paused) {

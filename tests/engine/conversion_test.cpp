@@ -321,10 +321,21 @@ TEST(Conversion, NeverDestroysAUsersFile) {
 }
 
 TEST(Conversion, KeepsMemoryBoundedOnLargeFrames) {
-    // 1080p frames are 6 MB each: the queues pass the high mark and the graph is paused.
+    // 2160p pictures of 12 MB: the encoder's look-ahead alone holds back more than the high
+    // mark, so the graph must be paused, and no thread may produce far past the mark.
     EngineHarness harness;
+    harness.settings().setNumber("Size Mode", kCustomSizeMode);
+    harness.settings().setNumber("Width", 3840);
+    harness.settings().setNumber("Height", 2160);
     harness.convertFile(Clips::big());
-    ASSERT_TRUE(harness.convert());
+    ASSERT_TRUE(harness.convertWithoutFinishing()) << "the batch did not end within its bound";
+    const ConversionJob& job = *harness.runner().currentJob();
+    const int64_t picture = 4 + 3840 * 2160 * 3 / 2;
+    // One picture from the thread that passed the mark, one audio record (far smaller) from
+    // the other.
+    EXPECT_GT(job.peakQueuedBytes, ConversionJob::kPauseAbove);
+    EXPECT_LE(job.peakQueuedBytes, ConversionJob::kPauseAbove + 2 * picture);
+    harness.runner().stopAndFinish();
     const test::ReadMedia media = readMedia(harness.outputFolder() / "big.flv");
     EXPECT_EQ(media.decodedVideoFrames, 50);
     EXPECT_EQ(media.decodeErrors, 0);

@@ -63,13 +63,14 @@ public:
     // Presses Convert! and waits for the batch to end by itself; then Stop and finish as the
     // dialog does on the end-of-batch notice. False when the batch did not end in time.
     bool convert(std::chrono::seconds bound = std::chrono::seconds(120)) {
-        runner().convertPressed();
-        if (!runner().isRunning()) {
-            return true;
-        }
-        const bool ended = ended_.waitFor(bound);
+        const bool ended = convertWithoutFinishing(bound);
         runner().stopAndFinish();
         return ended;
+    }
+    // The same, but leaves the ended job to the caller's eyes until Stop and finish.
+    bool convertWithoutFinishing(std::chrono::seconds bound = std::chrono::seconds(120)) {
+        runner().convertPressed();
+        return !runner().isRunning() || ended_.waitFor(bound);
     }
 
     // BatchListener

@@ -19,7 +19,8 @@ public:
     }
     void appendLink(std::string_view path) override {
         std::lock_guard lock(mutex_);
-        entries_.push_back("<" + std::string(path) + ">");
+        std::string& entry = entries_.emplace_back("<");
+        entry.append(path).append(">");
         text_ += path;
     }
     std::vector<std::string> entries() const {
