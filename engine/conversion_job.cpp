@@ -8,8 +8,8 @@
 #include "engine/encoder_thread.h"
 #include "engine/sample_producers.h"
 #include "platform/tick_count.h"
-#include "source/decoding_graph.h"
 #include "settings/setting_keys.h"
+#include "source/decoding_graph.h"
 
 namespace morvane {
 namespace {
