@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "tests/engine/engine_harness.h"
 #include "tests/support/media.h"
 #include "tests/support/media_writer.h"
+#include "tests/support/wait.h"
 
 namespace morvane {
 namespace {
@@ -64,17 +66,13 @@ private:
 
 const auto* const kClips = ::testing::AddGlobalTestEnvironment(new Clips);
 
-TEST(Conversion, WritesFlv1AndMp3InTimeWithTheSource) {
+TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EngineHarness harness;
     harness.convertFile(Clips::clip());
     ASSERT_TRUE(harness.convert());
     const auto output = harness.outputFolder() / "clip.flv";
     const test::ReadMedia media = readMedia(output);
     ASSERT_TRUE(media.opened) << harness.logText();
-    EXPECT_EQ(media.videoCodec, AV_CODEC_ID_FLV1);
-    EXPECT_EQ(media.audioCodec, AV_CODEC_ID_MP3);
-    EXPECT_EQ(media.width, 640);
-    EXPECT_EQ(media.height, 360);
     EXPECT_EQ(media.sampleRate, 44100);
     EXPECT_EQ(media.channels, 2);
     EXPECT_EQ(media.decodeErrors, 0);
@@ -100,91 +98,51 @@ TEST(Conversion, WritesFlv1AndMp3InTimeWithTheSource) {
     EXPECT_EQ(harness.button(), "Convert!");
 }
 
-TEST(Conversion, LogsEachFileInItsOwnWords) {
-    EngineHarness harness;
-    std::filesystem::create_directories(harness.dir() / "in");
-    std::filesystem::copy_file(Clips::shortClip(), harness.dir() / "in/a.mkv");
-    harness.convertFolder(harness.dir() / "in");
-    ASSERT_TRUE(harness.convert());
-    const std::string source = (harness.dir() / "in/a.mkv").string();
-    const std::string output = (harness.outputFolder() / "a.mkv.flv").string();
-    const std::string log = harness.logText();
-    const std::string expectedStart =
-        "Converting initialization: " + source +
-        "...done.\nConverting process... done\nOutput filename: " + output + "\nReal bitrate: ";
-    EXPECT_EQ(log.substr(0, expectedStart.size()), expectedStart);
-    EXPECT_TRUE(log.ends_with(" KBps\n\n")) << log;
-
-    // A second file says it differently.
-    EngineHarness two;
-    std::filesystem::create_directories(two.dir() / "in");
-    std::filesystem::copy_file(Clips::shortClip(), two.dir() / "in/a.mkv");
-    std::filesystem::copy_file(Clips::shortClip(), two.dir() / "in/b.mkv");
-    two.convertFolder(two.dir() / "in");
-    ASSERT_TRUE(two.convert());
-    const std::string both = two.logText();
-    EXPECT_NE(both.find("KBps\n\nConverting initialization: " + (two.dir() / "in").string()),
-              std::string::npos)
-        << both;
-    EXPECT_NE(both.find(".mkv... done\nConverting process... done\nOutput filename: "),
-              std::string::npos)
-        << both;
-}
-
-TEST(Conversion, SizesTheOutputByTheSizeMode) {
+// Every setting that shapes the output, through the conversion of one clip (321x241, stereo).
+TEST(Conversion, SizesAndFormatsTheOutputByTheSettings) {
     struct Case {
         int sizeMode;
-        int width;
+        int width;  // read by the Custom size alone
         int height;
-        int expectedWidth;
-        int expectedHeight;
-    };
-    for (const Case& c : {Case{1, 0, 0, 160, 120}, Case{4, 321, 240, 320, 240},
-                          Case{2, 0, 0, 320, 240}, Case{0, 0, 0, 80, 60}}) {
-        EngineHarness harness;
-        harness.settings().setNumber(keys::kSizeMode, c.sizeMode);
-        if (c.sizeMode == kCustomSizeMode) {
-            harness.settings().setNumber(keys::kWidth, c.width);
-            harness.settings().setNumber(keys::kHeight, c.height);
-        }
-        harness.convertFile(Clips::odd());
-        ASSERT_TRUE(harness.convert());
-        const test::ReadMedia media = readMedia(harness.outputFolder() / "odd.flv");
-        EXPECT_EQ(media.width, c.expectedWidth) << "size mode " << c.sizeMode;
-        EXPECT_EQ(media.height, c.expectedHeight) << "size mode " << c.sizeMode;
-        EXPECT_EQ(media.decodeErrors, 0);
-        EXPECT_EQ(media.decodedVideoFrames, 25);
-    }
-}
-
-TEST(Conversion, TakesTheAudioFormatOfTheProfile) {
-    struct Case {
         int profile;
         int customAudioMode;
+        int expectedWidth;
+        int expectedHeight;
         int sampleRate;
         int channels;
     };
-    for (const Case& c : {Case{0, 0, 22050, 1}, Case{1, 0, 44100, 1}, Case{3, 0, 44100, 2},
-                          Case{4, kAudioStereo, 22050, 2}, Case{4, kAudioDisabled, 0, 0}}) {
+    for (const Case& c : {Case{1, 0, 0, 0, kAudioMono, 160, 120, 22050, 1},
+                          Case{kCustomSizeMode, 321, 240, 1, kAudioMono, 320, 240, 44100, 1},
+                          Case{2, 0, 0, 3, kAudioMono, 320, 240, 44100, 2},
+                          Case{0, 0, 0, 4, kAudioStereo, 80, 60, 22050, 2},
+                          Case{2, 0, 0, 4, kAudioDisabled, 320, 240, 0, 0}}) {
+        SCOPED_TRACE("size mode " + std::to_string(c.sizeMode) + ", profile " +
+                     std::to_string(c.profile));
         EngineHarness harness;
+        harness.settings().setNumber(keys::kSizeMode, c.sizeMode);
+        harness.settings().setNumber(keys::kWidth, c.width);
+        harness.settings().setNumber(keys::kHeight, c.height);
         selectProfile(harness.settings(), c.profile);
         selectCustomAudioMode(harness.settings(), harness.profiles(), c.customAudioMode);
-        harness.convertFile(Clips::shortClip());
+        harness.convertFile(Clips::odd());
         ASSERT_TRUE(harness.convert());
-        const test::ReadMedia media = readMedia(harness.outputFolder() / "short.flv");
+        const test::ReadMedia media = readMedia(harness.outputFolder() / "odd.flv");
         ASSERT_TRUE(media.opened) << harness.logText();
-        EXPECT_EQ(media.sampleRate, c.sampleRate) << "profile " << c.profile;
-        EXPECT_EQ(media.channels, c.channels) << "profile " << c.profile;
+        EXPECT_EQ(media.width, c.expectedWidth);
+        EXPECT_EQ(media.height, c.expectedHeight);
+        EXPECT_EQ(media.sampleRate, c.sampleRate);
+        EXPECT_EQ(media.channels, c.channels);
         EXPECT_EQ(media.decodeErrors, 0);
-        EXPECT_EQ(media.audioCodec != 0, c.channels != 0);
-        if (c.channels == 0) {
-            EXPECT_NE(harness.logText().find("\n*Selected audio mode is not accepted for this "
-                                             "file\r\n... "),
-                      std::string::npos);
-        }
+        EXPECT_EQ(media.decodedVideoFrames, 25);
+        const bool refused = harness.logText().find(
+                                 "\n*Selected audio mode is not accepted for this file\r\n... ") !=
+                             std::string::npos;
+        EXPECT_EQ(refused, c.channels == 0) << harness.logText();
     }
 }
 
+// Each file of a folder in its own words: the first in those of the start of the batch, the
+// others in the session's; what is no video fails, and the rest goes on.
 TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
     EngineHarness harness;
     const auto in = harness.dir() / "in";
@@ -195,18 +153,36 @@ TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
     test::writeFile(in / "old.FLV", "skipped");
     harness.convertFolder(in);
     ASSERT_TRUE(harness.convert());
-    EXPECT_TRUE(std::filesystem::exists(harness.outputFolder() / "a.mkv.flv"));
-    EXPECT_TRUE(std::filesystem::exists(harness.outputFolder() / "b.avi.flv"));
-    EXPECT_FALSE(std::filesystem::exists(harness.outputFolder() / "notes.txt.flv"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(harness.outputFolder()),
-                            std::filesystem::directory_iterator()),
-              2);
-    const std::string log = harness.logText();
-    EXPECT_NE(log.find("aborted.\nREASON: Could not connect source filter to video grabber\n"
-                       "Deleting output file...done\n\n"),
-              std::string::npos)
-        << log;
+    std::vector<std::string> outputs;
+    for (const auto& entry : std::filesystem::directory_iterator(harness.outputFolder())) {
+        outputs.push_back(entry.path().filename());
+    }
+    std::sort(outputs.begin(), outputs.end());
+    EXPECT_EQ(outputs, (std::vector<std::string>{"a.mkv.flv", "b.avi.flv"}));
     EXPECT_EQ(harness.endNotices(), 1);
+
+    const std::string log = harness.logText();
+    const auto count = [&log](const std::string& piece) {
+        size_t found = 0;
+        for (size_t at = log.find(piece); at != std::string::npos; at = log.find(piece, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_TRUE(log.starts_with("Converting initialization: " + in.string() + "/")) << log;
+    EXPECT_EQ(count("...done.\nConverting process... "), 1U) << log;
+    EXPECT_EQ(count("... done\nConverting process... "), 2U) << log;
+    for (const char* output : {"a.mkv.flv", "b.avi.flv"}) {
+        EXPECT_EQ(count("Converting process... done\nOutput filename: " +
+                        (harness.outputFolder() / output).string() + "\nReal bitrate: "),
+                  1U)
+            << log;
+    }
+    EXPECT_EQ(count(" KBps\n\n"), 2U) << log;
+    EXPECT_EQ(count("aborted.\nREASON: Could not connect source filter to video grabber\n"
+                    "Deleting output file...done\n\n"),
+              1U)
+        << log;
 
     EngineHarness empty;
     std::filesystem::create_directories(empty.dir() / "nothing/sub");
@@ -232,8 +208,8 @@ TEST(Conversion, SkipsAndRefusesWhatIsNotARegularFile) {
         std::atomic<bool> finished{false};
         std::atomic<bool> letGo{false};
         std::thread watchdog([&] {
-            for (int waited = 0; waited < 6000 && !finished; ++waited) {
-                std::this_thread::sleep_for(10ms);
+            if (test::waitUntil([&] { return finished.load(); })) {
+                return;
             }
             while (!finished) {
                 const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -271,21 +247,19 @@ TEST(Conversion, StopAbandonsTheFileAndDropsTheRest) {
     }
     harness.convertFolder(in);
     harness.runner().convertPressed();
-    // Stop once the first file is being encoded.
-    while (harness.logText().find("Converting process... ") == std::string::npos) {
-        std::this_thread::sleep_for(2ms);
-    }
-    std::this_thread::sleep_for(50ms);
-    const auto stopAsked = std::chrono::steady_clock::now();
-    harness.runner().convertPressed();  // the button now reads "Stop"
-    EXPECT_LT(std::chrono::steady_clock::now() - stopAsked, 1s);
+    const ConversionJob& job = *harness.runner().currentJob();
+    ASSERT_TRUE(test::waitUntil([&] { return job.progressPosition > 0; }))
+        << "the first file was not being encoded within 60 s";
+    // The button now reads "Stop".
+    test::callFromAnotherThread([&] { harness.runner().convertPressed(); }, "Stop");
     EXPECT_FALSE(harness.runner().isRunning());
     EXPECT_EQ(harness.button(), "Convert!");
     EXPECT_EQ(harness.sources().count(), 0U);
     EXPECT_EQ(harness.endNotices(), 0);
     EXPECT_TRUE(std::filesystem::is_empty(harness.outputFolder()));
     const std::string log = harness.logText();
-    EXPECT_TRUE(log.ends_with("aborted\nDeleting output file...done\n\n")) << log;
+    EXPECT_TRUE(log.ends_with("Converting process... aborted\nDeleting output file...done\n\n"))
+        << log;
 }
 
 TEST(Conversion, NeverDestroysAUsersFile) {
@@ -369,58 +343,33 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
 }
 
 TEST(Conversion, TimeLeftCountsFromTheStartOfTheCurrentFile) {
-    // Holds the session back after the first file, so that the second begins measurably later
-    // than the batch, and notes when the second begins. Also the batch's owner.
-    class Hook final : public LogWindow, public BatchListener, public BatchPanel {
-    public:
-        void appendText(std::string_view text) override {
-            if (text == "done\n" && !held_.exchange(true)) {
-                std::this_thread::sleep_for(20ms);
-            }
-            if (text == "Converting initialization: " && ++starts == 2) {
-                secondStart = tickCount();
-            }
+    EngineHarness harness;
+    const auto in = harness.dir() / "in";
+    std::filesystem::create_directories(in);
+    std::filesystem::copy_file(Clips::shortClip(), in / "a.mkv");
+    std::filesystem::copy_file(Clips::shortClip(), in / "b.mkv");
+    harness.convertFolder(in);
+    // Each file ends on a later tick than it began, and the second file's beginning is noted.
+    std::atomic<int> starts{0};
+    std::atomic<uint32_t> secondStart{0};
+    harness.onText = [&](std::string_view text) {
+        if (text == "done\n") {
+            const uint32_t now = tickCount();
+            EXPECT_TRUE(test::waitUntil([now] { return tickCount() != now; }))
+                << "the tick count stood still for 60 s";
         }
-        void appendLink(std::string_view) override {}
-        void batchEnded() override { ended.set(); }
-        void lock(bool) override {}
-        void setConvertButton(std::string_view, bool) override {}
-
-        std::atomic<int> starts{0};
-        std::atomic<uint32_t> secondStart{0};
-        AutoResetEvent ended;
-
-    private:
-        std::atomic<bool> held_{false};
+        if (text == "Converting initialization: " && ++starts == 2) {
+            secondStart = tickCount();
+        }
     };
-
-    test::TempDir dir;
-    std::filesystem::create_directories(dir / "in");
-    std::filesystem::create_directories(dir / "out");
-    std::filesystem::copy_file(Clips::shortClip(), dir / "in/a.mkv");
-    std::filesystem::copy_file(Clips::shortClip(), dir / "in/b.mkv");
-    SettingsStore settings(std::make_unique<FileSettingsBacking>(dir / "settings.reg"));
-    resetToDefaults(settings);
-    settings.setNumber(keys::kMode, kModeDirectory);
-    settings.setText(keys::kSource, (dir / "in").string());
-    settings.setText(keys::kDestinationPath, (dir / "out").string());
-    ProfileTable profiles;
-    SourceFileList sources;
-    Hook hook;
-    ConversionLog log;
-    log.setWindow(&hook);
-    EngineServices services{settings, profiles, sources, log, hook, {}};
-    BatchRunner runner(services, hook);
-
-    ASSERT_TRUE(runner.startBatch());
-    ASSERT_TRUE(hook.ended.waitFor(120s)) << "the batch did not end within 120 s";
-    const ConversionJob& job = *runner.currentJob();
+    ASSERT_TRUE(harness.convertWithoutFinishing());
+    const ConversionJob& job = *harness.runner().currentJob();
     EXPECT_EQ(job.filesDone.load(), 2);
-    ASSERT_EQ(hook.starts.load(), 2);
-    EXPECT_GE(static_cast<int32_t>(ticksBetween(hook.secondStart.load(), job.startTick.load())), 0)
-        << "the second file began at tick " << hook.secondStart.load()
-        << ", the time left counts from " << job.startTick.load();
-    runner.stopAndFinish();
+    ASSERT_EQ(starts.load(), 2);
+    EXPECT_GE(static_cast<int32_t>(ticksBetween(secondStart.load(), job.startTick.load())), 0)
+        << "the second file began at tick " << secondStart.load() << ", the time left counts from "
+        << job.startTick.load();
+    harness.runner().stopAndFinish();
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,15 +21,17 @@
 namespace morvane::test {
 
 // The engine and batch runner as the dialog drives them, over a settings file, a log and a
-// source list of the test's own.
-class EngineHarness final : public BatchListener, public BatchPanel {
+// source list of the test's own; also the log's window.
+class EngineHarness final : public BatchListener, public BatchPanel, public LogWindow {
 public:
     EngineHarness()
         : settings_(std::make_unique<FileSettingsBacking>(dir_ / "settings.reg")),
-          services_{settings_, profiles_, sources_,
-                    log_,      *this,     [this](int status) {
-                        fatalStatus_ = status; }} {
-        log_.setWindow(&window_);
+          services_{
+              settings_, profiles_,
+              sources_,  log_,
+              *this,     [](int status) {
+                        ADD_FAILURE() << "fatal end, status " << status; }} {
+        log_.setWindow(this);
         resetToDefaults(settings_);
         std::filesystem::create_directories(outputFolder());
         settings_.setText("Destination Path", outputFolder().string());
@@ -41,7 +46,7 @@ public:
     SettingsStore& settings() { return settings_; }
     ProfileTable& profiles() { return profiles_; }
     SourceFileList& sources() { return sources_; }
-    std::string logText() const { return window_.text(); }
+    std::string logText() const { return recorded_.text(); }
     BatchRunner& runner() {
         if (!runner_) {
             runner_ = std::make_unique<BatchRunner>(services_, *this);
@@ -61,7 +66,8 @@ public:
     }
 
     // Presses Convert! and waits for the batch to end by itself; then Stop and finish as the
-    // dialog does on the end-of-batch notice. False when the batch did not end in time.
+    // dialog does on the end-of-batch notice. False, and a failure, when the batch did not end
+    // in time.
     bool convert(std::chrono::seconds bound = std::chrono::seconds(120)) {
         const bool ended = convertWithoutFinishing(bound);
         runner().stopAndFinish();
@@ -70,8 +76,22 @@ public:
     // The same, but leaves the ended job to the caller's eyes until Stop and finish.
     bool convertWithoutFinishing(std::chrono::seconds bound = std::chrono::seconds(120)) {
         runner().convertPressed();
-        return !runner().isRunning() || ended_.waitFor(bound);
+        const bool ended = !runner().isRunning() || ended_.waitFor(bound);
+        EXPECT_TRUE(ended) << "the batch did not end within " << bound.count() << " s";
+        return ended;
     }
+
+    // Called with each text logged, on the thread that logs it; set before the batch starts.
+    std::function<void(std::string_view text)> onText;
+
+    // LogWindow
+    void appendText(std::string_view text) override {
+        if (onText) {
+            onText(text);
+        }
+        recorded_.appendText(text);
+    }
+    void appendLink(std::string_view path) override { recorded_.appendLink(path); }
 
     // BatchListener
     void batchEnded() override {
@@ -79,12 +99,10 @@ public:
         ended_.set();
     }
     int endNotices() const { return endNotices_; }
-    int fatalStatus() const { return fatalStatus_; }
 
     // BatchPanel
-    void lock(bool enable) override { panelEnabled_ = enable; }
+    void lock(bool) override {}
     void setConvertButton(std::string_view caption, bool) override { button_ = caption; }
-    bool panelEnabled() const { return panelEnabled_; }
     const std::string& button() const { return button_; }
 
 private:
@@ -93,13 +111,11 @@ private:
     ProfileTable profiles_;
     SourceFileList sources_;
     ConversionLog log_;
-    RecordingLogWindow window_;
+    RecordingLogWindow recorded_;
     EngineServices services_;
     std::unique_ptr<BatchRunner> runner_;
     AutoResetEvent ended_;
     std::atomic<int> endNotices_{0};
-    std::atomic<int> fatalStatus_{-1};
-    std::atomic<bool> panelEnabled_{true};
     std::string button_ = "Convert!";
 };
 

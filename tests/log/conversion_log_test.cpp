@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "log/console_log_window.h"
 #include "log/conversion_log.h"
 #include "tests/support/recording_log_window.h"
 #include "tests/support/temp_dir.h"
@@ -85,22 +83,6 @@ TEST(ConversionLog, GoesOnToTheWindowWhenTheFileCannotBeOpened) {
     EXPECT_FALSE(log.open(dir / "missing-folder/morvane.log"));
     log.writeLine("still shown\n");
     EXPECT_EQ(window.entries(), std::vector<std::string>{"still shown\n"});
-}
-
-TEST(ConsoleLogWindow, PrintsLinksAsPlainPaths) {
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* stream = ::open_memstream(&buffer, &size);
-    ASSERT_NE(stream, nullptr);
-    {
-        ConsoleLogWindow window(stream);
-        window.appendText("Converting initialization: ");
-        window.appendLink("/in/a.avi");
-        window.appendText("...");
-    }
-    std::fclose(stream);
-    EXPECT_EQ(std::string(buffer, size), "Converting initialization: /in/a.avi...");
-    std::free(buffer);
 }
 
 }  // namespace

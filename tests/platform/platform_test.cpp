@@ -8,6 +8,7 @@
 #include "platform/counting_semaphore.h"
 #include "platform/thread.h"
 #include "platform/tick_count.h"
+#include "tests/support/wait.h"
 
 namespace morvane {
 namespace {
@@ -43,7 +44,9 @@ TEST(CountingSemaphore, WakesAWaiterOnAnotherThreadAndTimesOut) {
         return 0;
     });
     EXPECT_TRUE(semaphore.release(2));
-    waiter.join();
+    if (!waiter.waitForEnd(milliseconds(60000))) {
+        test::failAndEnd("the waiter was not woken within 60 s");
+    }
     EXPECT_EQ(taken, 2);
     EXPECT_EQ(semaphore.count(), 0);
 }
@@ -60,7 +63,7 @@ TEST(AutoResetEvent, ASignalIsTakenByOneWaitOnly) {
         event.set();
         return 0;
     });
-    EXPECT_TRUE(event.waitFor(milliseconds(5000)));
+    EXPECT_TRUE(event.waitFor(milliseconds(60000))) << "the signal did not come within 60 s";
 }
 
 TEST(Thread, ReportsStillActiveUntilItsBodyReturns) {
@@ -74,8 +77,8 @@ TEST(Thread, ReportsStillActiveUntilItsBodyReturns) {
     EXPECT_FALSE(thread.waitForEnd(milliseconds(10)));
 
     release.set();
-    // The wait ends with the body, well before its timeout, and without a join.
-    EXPECT_TRUE(thread.waitForEnd(milliseconds(5000)));
+    // The wait ends with the body, without a join.
+    EXPECT_TRUE(thread.waitForEnd(milliseconds(60000))) << "the body did not end within 60 s";
     EXPECT_FALSE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), 7);
     thread.join();
@@ -100,22 +103,26 @@ TEST(TickCount, DifferencesSurviveTheWrap) {
     EXPECT_GE(ticksBetween(before, tickCount()), 25U);
 }
 
-TEST(BufferPool, RecyclesBuffersAndOutlivesNone) {
-    auto pool = BufferPool::create(1500);
-    uint8_t* first = nullptr;
+TEST(BufferPool, RecyclesReleasedBuffersOnlyAndOutlivesNone) {
+    auto pool = BufferPool::create(4000);
+    ByteBuffer held = pool->take(1000);
+    uint8_t* released = nullptr;
     {
         ByteBuffer buffer = pool->take(1000);
-        first = buffer.get();
+        released = buffer.get();
     }
+    // Had the pool freed the buffer instead of keeping it, this would take its memory.
+    const OwnedBytes unpooled = allocateBytes(1000);
     ByteBuffer again = pool->take(1000);
-    EXPECT_EQ(again.get(), first);
-    ByteBuffer other = pool->take(500);  // another size: a new buffer
-    EXPECT_NE(other.get(), first);
+    EXPECT_EQ(again.get(), released) << "the released buffer was not recycled";
+    // Nothing released is left: the next buffer is none of those in use.
+    ByteBuffer fresh = pool->take(1000);
+    EXPECT_NE(fresh.get(), again.get());
+    EXPECT_NE(fresh.get(), held.get());
 
     // A buffer released after its pool has gone is simply freed.
     pool.reset();
     again.reset();
-    other.reset();
 }
 
 }  // namespace

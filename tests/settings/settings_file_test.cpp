@@ -118,7 +118,7 @@ TEST(SettingsFile, KeepsOtherLinesAndSkipsMalformedOnes) {
               "\"Audio Mode\"=dword:00000000\n");
 }
 
-TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolder) {
+TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolderOrGoesOnWithout) {
     TempDir dir;
     const auto folder = dir / "config/morvane";
     auto store = storeAt(folder / "settings.reg");
@@ -131,6 +131,14 @@ TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolder) {
     ASSERT_EQ(::stat((folder / "settings.reg").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600U);
     EXPECT_EQ(readFile(folder / "settings.reg"), "");
+
+    // A folder that cannot be made leaves the store on what it holds.
+    writeFile(dir / "not-a-folder", "");
+    auto homeless = storeAt(dir / "not-a-folder/morvane/settings.reg");
+    EXPECT_FALSE(homeless->load());
+    homeless->setNumber("Width", 640);
+    EXPECT_FALSE(homeless->writeAll());
+    EXPECT_EQ(homeless->getNumber("Width"), 640);
 }
 
 TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
@@ -187,16 +195,6 @@ TEST(SettingsFile, ConcurrentWritesNeverTearTheFile) {
     EXPECT_GE(reloaded->getNumber("Shared"), 0);
     EXPECT_TRUE(readFile(path).starts_with("; keep me\n"));
     EXPECT_TRUE(leftoverTemporaries(dir.path()).empty());
-}
-
-TEST(SettingsFile, AFolderThatCannotBeMadeLeavesTheStoreOnDefaults) {
-    TempDir dir;
-    writeFile(dir / "not-a-folder", "");
-    auto store = storeAt(dir / "not-a-folder/morvane/settings.reg");
-    EXPECT_FALSE(store->load());
-    store->setNumber("Width", 640);
-    EXPECT_FALSE(store->writeAll());
-    EXPECT_EQ(store->getNumber("Width"), 640);
 }
 
 TEST(SettingsFile, WritesThroughASymbolicLink) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -43,10 +45,12 @@ public:
         return graph_->build(setup);
     }
 
-    // Runs the graph to its end; false when it does not end in time.
+    // Runs the graph to its end; false, and a failure, when it does not end in time.
     bool runToEnd(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
         graph_->run();
-        return graph_->waitForCompletion(bound);
+        const bool ended = graph_->waitForCompletion(bound);
+        EXPECT_TRUE(ended) << "the graph did not come to its end within " << bound.count() << " ms";
+        return ended;
     }
 
     DecodingGraph& graph() { return *graph_; }

@@ -42,22 +42,5 @@ TEST(SampleGrabber, ComparesOnlyWhatTheAcceptedTypeNames) {
     EXPECT_EQ(disabled.connect(MediaType::pcmAudio(22050, 2, 16)), kTypeNotAccepted);
 }
 
-TEST(SampleGrabber, HandsSamplesToItsHandlerWithItsContext) {
-    SampleGrabber grabber;
-    ByteBuffer bytes = allocateBuffer(4);
-    GrabbedSample sample(bytes, 4, 10, 20);
-    EXPECT_EQ(grabber.receive(sample), kOk);  // no handler: passes
-
-    int calls = 0;
-    grabber.setSampleHandler(
-        [](GrabbedSample& s, void* context) -> int32_t {
-            ++*static_cast<int*>(context);
-            return s.startTime() == 10 ? kFalse : -1;
-        },
-        &calls);
-    EXPECT_EQ(grabber.receive(sample), kFalse);
-    EXPECT_EQ(calls, 1);
-}
-
 }  // namespace
 }  // namespace morvane

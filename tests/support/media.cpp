@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <random>
 
+#include "platform/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 
 extern "C" {
@@ -17,7 +19,7 @@ extern "C" {
 namespace morvane::test {
 
 std::vector<uint8_t> makeTestFrame(int width, int height, int index) {
-    const size_t stride = (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+    const size_t stride = bitmapStride(width);
     std::vector<uint8_t> frame(stride * static_cast<size_t>(height));
     for (int row = 0; row < height; ++row) {
         uint8_t* pixel = frame.data() + static_cast<size_t>(height - 1 - row) * stride;
@@ -54,7 +56,7 @@ FramePtr makeNoiseYuvFrame(int format, int width, int height, int colourspace, i
 
 std::vector<uint8_t> makeSolidFrame(int width, int height, uint8_t blue, uint8_t green,
                                     uint8_t red) {
-    const size_t stride = (3 * static_cast<size_t>(width) + 3) & ~size_t{3};
+    const size_t stride = bitmapStride(width);
     std::vector<uint8_t> frame(stride * static_cast<size_t>(height), 0xEE);  // padding marked
     for (int row = 0; row < height; ++row) {
         uint8_t* pixel = frame.data() + static_cast<size_t>(row) * stride;
@@ -127,10 +129,6 @@ ReadMedia readMedia(const std::filesystem::path& path) {
     }
     media.opened = true;
     media.formatName = input->iformat->name;
-    const AVDictionaryEntry* entry = nullptr;
-    while ((entry = av_dict_get(input->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
-        media.metadata[entry->key] = entry->value;
-    }
 
     std::map<int, CodecContextPtr> decoders;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
@@ -203,7 +201,7 @@ ReadMedia readMedia(const std::filesystem::path& path) {
         const AVStream* stream = input->streams[packet->stream_index];
         const bool isVideo = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
         media.packets.push_back({isVideo, av_rescale_q(packet->pts, stream->time_base, {1, 1000}),
-                                 (packet->flags & AV_PKT_FLAG_KEY) != 0, packet->size});
+                                 (packet->flags & AV_PKT_FLAG_KEY) != 0});
         auto decoder = decoders.find(packet->stream_index);
         if (decoder != decoders.end()) {
             if (avcodec_send_packet(decoder->second.get(), packet.get()) < 0) {

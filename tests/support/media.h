@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -35,7 +34,6 @@ struct ReadPacket {
     bool isVideo;
     int64_t pts;  // milliseconds
     bool key;
-    int size;
 };
 
 // What a file holds, as libavformat and libavcodec read it.
@@ -48,7 +46,6 @@ struct ReadMedia {
     int height = 0;
     int sampleRate = 0;
     int channels = 0;
-    std::map<std::string, std::string> metadata;
     std::vector<ReadPacket> packets;
     int decodedVideoFrames = 0;
     int64_t decodedAudioSamples = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 #include "tests/support/media.h"
 
@@ -165,7 +166,7 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
             } else {
                 // The moving pattern, turned top-down.
                 const std::vector<uint8_t> dib = makeTestFrame(spec.width, spec.height, frame);
-                const size_t dibStride = (static_cast<size_t>(spec.width) * 3 + 3) & ~size_t{3};
+                const size_t dibStride = bitmapStride(spec.width);
                 for (int row = 0; row < spec.height; ++row) {
                     std::memcpy(bgr.data() + static_cast<size_t>(row) * spec.width * 3,
                                 dib.data() + (spec.height - 1 - row) * dibStride,

@@ -2,6 +2,7 @@
 // an exit status out.
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +10,6 @@
 
 #include <chrono>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -28,8 +28,8 @@ struct Outcome {
     std::string output;
 };
 
-// Runs morvane-batch in `folder` with its settings under `config`; `whileRunning` is called
-// with the child's pid and what it has printed so far until it ends.
+// Runs morvane-batch in the test's folder with its settings under "config"; `whileRunning` is
+// called with the child's pid and what it has printed so far until it ends.
 class Driver {
 public:
     explicit Driver(const test::TempDir& dir) : dir_(dir) {
@@ -59,62 +59,47 @@ public:
 
     template <typename WhileRunning>
     Outcome run(WhileRunning whileRunning) const {
+        Outcome outcome;
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
             ADD_FAILURE() << "no pipe";
-            return {};
+            return outcome;
         }
-        // Everything the child needs is made before the fork: after it, only plain system
-        // calls are safe in a process that has threads.
-        std::vector<std::string> environment{"XDG_CONFIG_HOME=" + (dir_ / "config").string()};
-        for (char** variable = environ; *variable != nullptr; ++variable) {
-            if (std::string_view(*variable).substr(0, 16) != "XDG_CONFIG_HOME=") {
-                environment.emplace_back(*variable);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& variable : environment) {
-            envp.push_back(variable.data());
-        }
-        envp.push_back(nullptr);
-        const std::string folder = dir_.path().string();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::dup2(pipeFds[1], STDOUT_FILENO);
-            if (::chdir(folder.c_str()) == 0) {
-                ::execle(MORVANE_BATCH_PATH, "morvane-batch", static_cast<char*>(nullptr),
-                         envp.data());
-            }
-            ::_exit(127);
-        }
+        const test::ScopedEnv config("XDG_CONFIG_HOME", (dir_ / "config").string());
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_addchdir_np(&actions, dir_.path().c_str());
+        char name[] = "morvane-batch";
+        char* const argv[] = {name, nullptr};
+        pid_t child = -1;
+        const int spawned =
+            ::posix_spawn(&child, MORVANE_BATCH_PATH, &actions, nullptr, argv, environ);
+        ::posix_spawn_file_actions_destroy(&actions);
         ::close(pipeFds[1]);
         ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-        Outcome outcome;
         int status = 0;
         const auto giveUpAt = std::chrono::steady_clock::now() + 120s;
-        for (;;) {
+        for (bool ended = spawned != 0; !ended;) {
+            ended = ::waitpid(child, &status, WNOHANG) == child;
             char buffer[4096];
-            ssize_t got = 0;
-            while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            for (ssize_t got = 0; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
                 outcome.output.append(buffer, static_cast<size_t>(got));
             }
-            if (::waitpid(child, &status, WNOHANG) == child) {
-                while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-                    outcome.output.append(buffer, static_cast<size_t>(got));
-                }
-                break;
-            }
-            if (std::chrono::steady_clock::now() > giveUpAt) {
+            if (!ended && std::chrono::steady_clock::now() > giveUpAt) {
                 ::kill(child, SIGKILL);
                 ::waitpid(child, &status, 0);
-                ADD_FAILURE() << "morvane-batch did not end";
+                ADD_FAILURE() << "morvane-batch did not end within 120 s";
                 break;
             }
-            whileRunning(child, outcome.output);
-            std::this_thread::sleep_for(10ms);
+            if (!ended) {
+                whileRunning(child, outcome.output);
+                std::this_thread::sleep_for(10ms);
+            }
         }
         ::close(pipeFds[0]);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        EXPECT_EQ(spawned, 0) << "cannot start " << MORVANE_BATCH_PATH;
+        outcome.status = spawned == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return outcome;
     }
 
@@ -178,6 +163,14 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     test::writeClip(dir / "clips/second.mkv", clip);
     Driver driver(dir);
     driver.writeSettings(1, "Source", dir / "clips");
+    // As an editor on another system leaves the file: every line ends in CR LF. Written back,
+    // each value gets a line of its own making; the other lines stay as they are.
+    const std::string written = test::readFile(driver.settingsPath());
+    std::string edited = "; edited by hand\r\n";
+    for (const char byte : written) {
+        edited += byte == '\n' ? std::string("\r\n") : std::string(1, byte);
+    }
+    test::writeFile(driver.settingsPath(), edited);
 
     bool signalled = false;
     const Outcome outcome = driver.run([&signalled](pid_t child, const std::string& output) {
@@ -196,7 +189,8 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     EXPECT_NE(outcome.output.find("Converting process... aborted"), std::string::npos)
         << outcome.output;
     EXPECT_TRUE(filesIn(driver.out()).empty());
-    EXPECT_TRUE(fs::exists(driver.settingsPath()));
+    EXPECT_EQ(test::readFile(driver.settingsPath()), "; edited by hand\r\n" + written)
+        << "the settings were not written back as they were";
 }
 
 }  // namespace

@@ -25,26 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-fs::path writeClip(const fs::path& path, int width, int height, double seconds) {
-    morvane::test::ClipSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.seconds = seconds;
-    morvane::test::writeClip(path, spec);
-    return path;
-}
-
-// The clips of this file, made on first use.
-struct Clips {
-    morvane::test::TempDir dir;
-    fs::path shortClip = writeClip(dir / "short.mkv", 160, 120, 0.5);
-};
-
-const Clips& clips() {
-    static const Clips made;
-    return made;
-}
-
 // The dialog's side of a batch: its log window and the end notice. The window can hold the
 // thread that writes a given text until a stop (or the test) releases it, so that the batch is
 // known not to end meanwhile.
@@ -234,7 +214,12 @@ TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestinati
 }
 
 TEST_F(DialogControllerTest, ALateEndNoticeLeavesTheNextBatchRunning) {
-    choose(clips().shortClip);
+    morvane::test::ClipSpec brief;
+    brief.width = 160;
+    brief.height = 120;
+    brief.seconds = 0.5;
+    morvane::test::writeClip(dir_ / "short.mkv", brief);
+    choose(dir_ / "short.mkv");
     controller_.convertPressed();
     ASSERT_TRUE(side_.ended.waitFor(120s)) << "the first batch did not end within 120 s";
     controller_.convertPressed();  // Stop, before the notice of its end has come

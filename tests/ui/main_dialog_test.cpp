@@ -186,7 +186,8 @@ TEST_F(MainDialogTest, LogShowsTextsInOrderFromAnyThreadAndOpensItsLinks) {
     });
     writer.join();
     log_.writeLine("last\n");
-    QTRY_VERIFY_WITH_TIMEOUT(logText().endsWith("last\n"), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText().endsWith("last\n"); }, 10000))
+        << "the last text was not shown within 10 s";
     const QString shown = logText();
     QString expected;
     for (int i = 0; i < 100; ++i) {
@@ -225,7 +226,8 @@ TEST_F(MainDialogTest, TextsLoggedWhileTheWindowGoesAreDroppedSafely) {
             log_.writeLink("/some/file.avi");
         }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("busy"), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText().contains("busy"); }, 10000))
+        << "nothing was shown within 10 s";
     dialog_.reset();  // with texts still queued for it
     QCoreApplication::processEvents();
     writing = false;
@@ -266,22 +268,30 @@ TEST_F(ConvertingDialogTest, ConvertRunsToItsEndAndGivesTheWindowBack) {
     EXPECT_EQ(text(kConvertButton), "Stop");
     EXPECT_FALSE(widget<QComboBox>(kProfileList).isEnabled());
     EXPECT_TRUE(widget<QPushButton>(kExitButton).isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(text(kConvertButton), QString("Convert!"), 120000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text(kConvertButton) == "Convert!"; }, 120000))
+        << "the batch did not end within 120 s";
     EXPECT_TRUE(widget<QComboBox>(kProfileList).isEnabled());
     EXPECT_TRUE(fs::exists(outputFolder() / "short.flv")) << logText().toStdString();
-    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Real bitrate"), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText().contains("Real bitrate"); }, 10000))
+        << "the end of the file was not shown within 10 s";
     const QString output = QString::fromStdString((outputFolder() / "short.flv").string());
     QTextCursor onLink(dialog().logView().document());
     onLink.setPosition(logText().indexOf(output) + 1);
     EXPECT_TRUE(onLink.charFormat().isAnchor()) << "the output is not a link";
-    QTRY_COMPARE_WITH_TIMEOUT(text(kTimeLeftLabel), QString("00:00:00"), 1000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text(kTimeLeftLabel) == "00:00:00"; }, 10000))
+        << "the time left was not cleared within 10 s";
     EXPECT_EQ(widget<QProgressBar>(kProgressBar).value(), 0);
 }
 
-TEST_F(ConvertingDialogTest, StopAbandonsTheFileAndEnterNeverStopsABatch) {
+TEST_F(ConvertingDialogTest, StopAndExitAbandonTheFileButEnterNeverStopsABatch) {
     chooseSourceFile(longClip());
-    click(kConvertButton);
-    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Converting process"), 30000);
+    // Presses Convert! and waits for the log to show the batch's file under way.
+    const auto startBatch = [this](int batch) {
+        click(kConvertButton);
+        return QTest::qWaitFor([&] { return logText().count("Converting process") == batch; },
+                               30000);
+    };
+    ASSERT_TRUE(startBatch(1)) << "the conversion did not begin within 30 s";
     auto& source = widget<QLineEdit>(kSourceField);
     source.setFocus();
     QTest::keyClick(&source, Qt::Key_Return);
@@ -289,16 +299,12 @@ TEST_F(ConvertingDialogTest, StopAbandonsTheFileAndEnterNeverStopsABatch) {
     click(kConvertButton);
     EXPECT_EQ(text(kConvertButton), "Convert!");
     EXPECT_FALSE(outputsLeft()) << "a stopped file left its output behind";
-}
 
-TEST_F(ConvertingDialogTest, ClosingStopsTheBatchThenWritesTheSettings) {
-    chooseSourceFile(longClip());
-    click(kConvertButton);
-    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Converting process"), 30000);
+    ASSERT_TRUE(startBatch(2)) << "the second conversion did not begin within 30 s";
     click(kExitButton);
     EXPECT_FALSE(dialog().isVisible());
     EXPECT_FALSE(dialog().controller().isRunning());
-    EXPECT_FALSE(outputsLeft());
+    EXPECT_FALSE(outputsLeft()) << "closing left the file's output behind";
     EXPECT_NE(test::readFile(settingsFile()).find("long.flv"), std::string::npos)
         << "the settings were not written";
 }
