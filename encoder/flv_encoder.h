@@ -55,8 +55,6 @@ public:
     // Finishes the file (drains both codecs, writes the index, duration and size into its
     // metadata) and releases everything open() made. Nothing to do when not open.
     void close();
-    // Releases everything before the encoder is deleted.
-    void cleanup() { close(); }
 
     // The frame path: a decoded frame scaled to the output size, with the watermark, converted
     // to the video codec's YUV 4:2:0 picture for encodeVideo(). Empty without a video stream

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "encoder/packet_handler.h"
-#include "encoder/yuv_conversion.h"
+#include "pixels/picture_views.h"
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
 #include "tests/source/graph_harness.h"
 #include "tests/support/media_writer.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "source/yuv_to_bgr.h"
+#include "source/frame_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace {
 
 std::vector<uint8_t> ours(const AVFrame& frame) {
     std::vector<uint8_t> bgr(static_cast<size_t>(frame.width) * 3 * frame.height);
-    Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(frame), bgr.data(), frame.width * 3);
+    convertYuv420ToBgr(decodedPictureOf(frame), bgr.data(), frame.width * 3);
     return bgr;
 }
 
@@ -56,7 +56,7 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
         const int height = 7;  // the last row has no partner
         FramePtr frame =
             test::makeNoiseYuvFrame(c.format, width, height, c.colourspace, c.range, 7);
-        if (!Yuv420ToBgr::takes(*frame, width, height)) {
+        if (!takesDirectConversion(*frame, width, height)) {
             GTEST_SKIP() << "no AVX2 on this processor: libswscale converts";
         }
         const bool fullRange = c.format == AV_PIX_FMT_YUVJ420P || c.range == AVCOL_RANGE_JPEG;
@@ -91,7 +91,7 @@ TEST(Yuv420ToBgr, VectorAndPlainRowsAgree) {
         for (const int width : {32, 33, 95, 130}) {
             FramePtr frame = test::makeNoiseYuvFrame(AV_PIX_FMT_YUV420P, width, 2, AVCOL_SPC_BT709,
                                                      range, width);
-            const Yuv420ToBgr::Coefficients c = Yuv420ToBgr::coefficientsFor(*frame);
+            const YuvToBgrCoefficients c = coefficientsOf(*frame);
             std::vector<uint8_t> vector(3 * static_cast<size_t>(width) + 1);
             std::vector<uint8_t> plain(vector.size());
             const int done =
