@@ -88,6 +88,8 @@ public:
 
 private:
     bool fail(std::string_view message);
+    // True when the audio or video encoder opened; otherwise fails with what went wrong.
+    bool opened(CodecOpenResult result, std::string_view kind);
     bool openAudioStream(const AVOutputFormat& format);
     bool openVideoStream(const AVOutputFormat& format);
     // Muxes one packet at `ms`, keeping each stream's times rising and none before the file's
