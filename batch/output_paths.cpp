@@ -4,15 +4,6 @@
 #include "settings/profiles.h"
 
 namespace morvane {
-namespace {
-
-bool fileNameHasDot(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash);
-}
-
-}  // namespace
 
 std::string defaultDestinationFile(const std::string& sourcePath) {
     return BaseNameOf(sourcePath) + ".flv";
@@ -25,7 +16,7 @@ std::string fileModeOutputPath(const std::string& destinationPath,
 
 std::string directoryBatchOutputPath(const std::string& destinationPath,
                                      const std::string& sourcePath) {
-    if (!fileNameHasDot(sourcePath)) {
+    if (!HasExtension(sourcePath)) {
         return destinationPath + "/" + BaseNameOf(sourcePath) + ".flv";
     }
     return destinationPath + "/" + BaseNameOf(sourcePath) + "." + ExtensionOf(sourcePath) + ".flv";

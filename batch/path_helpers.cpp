@@ -28,11 +28,16 @@ std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
+bool HasExtension(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    return dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+}
+
 std::string BaseNameOf(std::string_view path) {
     const size_t slash = path.rfind('/');
     const size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-    const size_t dot = path.rfind('.');
-    const size_t end = dot != std::string_view::npos && dot >= start ? dot : path.size();
+    const size_t end = HasExtension(path) ? path.rfind('.') : path.size();
     return std::string(path.substr(start, end - start));
 }
 

@@ -19,6 +19,9 @@ bool IsSpecialFile(const std::string& path);
 // path when it has none).
 std::string DirectoryOf(const std::string& path);
 
+// Whether the file name (the text after the last '/') holds a '.'.
+bool HasExtension(std::string_view path);
+
 // The file name without its extension: the text after the last '/', up to the last '.' when
 // that lies after the last '/'.
 std::string BaseNameOf(std::string_view path);

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "bench/steady_runs.h"
-#include "encoder/yuv_conversion.h"
-#include "engine/decoded_picture_conversion.h"
-#include "platform/bitmap_layout.h"
+#include "pixels/bgr_to_yuv420.h"
+#include "pixels/bitmap_layout.h"
+#include "pixels/decoded_to_yuv420.h"
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
-#include "source/yuv_to_bgr.h"
+#include "source/frame_picture.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -52,8 +52,7 @@ struct BgrFrame {
           bytes(stride * static_cast<size_t>(height)),
           bottomRow(bytes.data() + stride * static_cast<size_t>(height - 1)) {}
     void convert(const AVFrame& picture) {
-        Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(picture), bottomRow,
-                             -static_cast<ptrdiff_t>(stride));
+        convertYuv420ToBgr(decodedPictureOf(picture), bottomRow, -static_cast<ptrdiff_t>(stride));
     }
 
     size_t stride;
@@ -143,7 +142,7 @@ void straight(benchmark::State& state, int width, int height) {
     for (auto _ : state) {
         const AVFrame& picture = *pictures[next % pictures.size()];
         const EncoderPicture& target = targets[next++ % targets.size()];
-        convertDecodedToYuv420(Yuv420ToBgr::pictureOf(picture), target.planes());
+        convertDecodedToYuv420(decodedPictureOf(picture), target.planes());
         benchmark::DoNotOptimize(target.planes().y);
     }
 }

@@ -28,18 +28,18 @@ AVSampleFormat chooseSampleFormat(const AVCodec* codec, AVSampleFormat input) {
 
 }  // namespace
 
-AudioEncoder::OpenResult AudioEncoder::open(AVCodecID codecId,
+CodecOpenResult AudioEncoder::open(AVCodecID codecId,
                                             const AudioEncoderSettings& settings) {
     close();
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {
-        return OpenResult::NoEncoder;
+        return CodecOpenResult::NoEncoder;
     }
     const AVSampleFormat inputFormat =
         settings.bitsPerSample == 32 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16;
     CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context || settings.channels <= 0 || settings.sampleRate <= 0) {
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
     context->codec_type = AVMEDIA_TYPE_AUDIO;
     context->bit_rate = settings.bitRate;
@@ -51,7 +51,7 @@ AudioEncoder::OpenResult AudioEncoder::open(AVCodecID codecId,
     context->time_base = {1, settings.sampleRate};
     context->flags = settings.flags;
     if (avcodec_open2(context.get(), codec, nullptr) < 0) {
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
 
     frameSamples_ = context->frame_size > 1 ? context->frame_size : 1000000 / settings.channels;
@@ -64,23 +64,23 @@ AudioEncoder::OpenResult AudioEncoder::open(AVCodecID codecId,
     if (swr_alloc_set_opts2(&converter, &context->ch_layout, context->sample_fmt,
                             settings.sampleRate, &context->ch_layout, inputFormat,
                             settings.sampleRate, 0, nullptr) < 0) {
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
     converter_.reset(converter);
     frame_.reset(av_frame_alloc());
     packet_.reset(av_packet_alloc());
     if (swr_init(converter_.get()) < 0 || !frame_ || !packet_) {
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
     frame_->format = context->sample_fmt;
     frame_->sample_rate = settings.sampleRate;
     frame_->nb_samples = frameSamples_;
     if (av_channel_layout_copy(&frame_->ch_layout, &context->ch_layout) < 0 ||
         av_frame_get_buffer(frame_.get(), 0) < 0) {
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
     context_ = std::move(context);
-    return OpenResult::Opened;
+    return CodecOpenResult::Opened;
 }
 
 void AudioEncoder::close() {
@@ -109,9 +109,7 @@ bool AudioEncoder::encode(const uint8_t* pcm, int64_t pts, const PacketHandler& 
 }
 
 void AudioEncoder::drain(const PacketHandler& handler) {
-    if (context_ && avcodec_send_frame(context_.get(), nullptr) >= 0) {
-        receivePackets(context_.get(), packet_.get(), handler);
-    }
+    drainCodec(context_.get(), packet_.get(), handler);
 }
 
 }  // namespace morvane

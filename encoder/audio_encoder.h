@@ -20,9 +20,8 @@ struct AudioEncoderSettings {
 // sample format the codec takes.
 class AudioEncoder {
 public:
-    enum class OpenResult { Opened, NoEncoder, Refused };
 
-    OpenResult open(AVCodecID codecId, const AudioEncoderSettings& settings);
+    CodecOpenResult open(AVCodecID codecId, const AudioEncoderSettings& settings);
     void close();
     bool isOpen() const { return context_ != nullptr; }
     const AVCodecContext* context() const { return context_.get(); }

@@ -50,6 +50,18 @@ FlvEncoder::~FlvEncoder() {
     close();
 }
 
+bool FlvEncoder::opened(CodecOpenResult result, std::string_view kind) {
+    switch (result) {
+        case CodecOpenResult::NoEncoder:
+            return fail(std::string(kind) + " codec not found\n");
+        case CodecOpenResult::Refused:
+            return fail("could not open " + std::string(kind) + " codec\n");
+        case CodecOpenResult::Opened:
+            break;
+    }
+    return true;
+}
+
 bool FlvEncoder::fail(std::string_view message) {
     log_.writeLine(message);
     release();
@@ -110,13 +122,8 @@ bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
     const AudioEncoderSettings settings{bitRate,     toleranceOf(bitRate),
                                         sampleRate_, bitsPerSample_,
                                         channels_,   audioKbps_ > 32 ? AV_CODEC_FLAG_QSCALE : 0};
-    switch (audio_.open(format.audio_codec, settings)) {
-        case AudioEncoder::OpenResult::NoEncoder:
-            return fail("audio codec not found\n");
-        case AudioEncoder::OpenResult::Refused:
-            return fail("could not open audio codec\n");
-        case AudioEncoder::OpenResult::Opened:
-            break;
+    if (!opened(audio_.open(format.audio_codec, settings), "audio")) {
+        return false;
     }
     avcodec_parameters_from_context(audioStream_->codecpar, audio_.context());
     audioStream_->time_base = audio_.context()->time_base;
@@ -136,13 +143,8 @@ bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
     const int frameRate = std::max(frameRate_, 1);
     const int64_t bitRate = kbpsToBitRate(videoKbps_);
     const VideoEncoderSettings settings{width_, height_, frameRate, bitRate, toleranceOf(bitRate)};
-    switch (video_.open(format.video_codec, settings)) {
-        case VideoEncoder::OpenResult::NoEncoder:
-            return fail("video codec not found\n");
-        case VideoEncoder::OpenResult::Refused:
-            return fail("could not open video codec\n");
-        case VideoEncoder::OpenResult::Opened:
-            break;
+    if (!opened(video_.open(format.video_codec, settings), "video")) {
+        return false;
     }
     avcodec_parameters_from_context(videoStream_->codecpar, video_.context());
     videoStream_->time_base = video_.context()->time_base;

@@ -55,8 +55,6 @@ public:
     // Finishes the file (drains both codecs, writes the index, duration and size into its
     // metadata) and releases everything open() made. Nothing to do when not open.
     void close();
-    // Releases everything before the encoder is deleted.
-    void cleanup() { close(); }
 
     // The frame path: a decoded frame scaled to the output size, with the watermark, converted
     // to the video codec's YUV 4:2:0 picture for encodeVideo(). Empty without a video stream
@@ -90,6 +88,8 @@ public:
 
 private:
     bool fail(std::string_view message);
+    // True when the audio or video encoder opened; otherwise fails with what went wrong.
+    bool opened(CodecOpenResult result, std::string_view kind);
     bool openAudioStream(const AVOutputFormat& format);
     bool openVideoStream(const AVOutputFormat& format);
     // Muxes one packet at `ms`, keeping each stream's times rising and none before the file's

@@ -3,19 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
+#include "pixels/picture_views.h"
 #include "platform/byte_buffer.h"
 
 namespace morvane {
-
-// A 24-bit image addressed from its top row: blue, green, red bytes per pixel. The stride is
-// negative for an image stored bottom-up.
-struct BgrView {
-    uint8_t* topRow = nullptr;
-    ptrdiff_t stride = 0;
-    int width = 0;
-    int height = 0;
-};
 
 // One decoded frame in the grabber's layout: rows bottom-up, blue-green-red, each row padded
 // to a multiple of 4 bytes.

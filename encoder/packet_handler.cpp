@@ -16,4 +16,10 @@ bool receivePackets(AVCodecContext* codec, AVPacket* packet, const PacketHandler
     }
 }
 
+void drainCodec(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler) {
+    if (codec != nullptr && avcodec_send_frame(codec, nullptr) >= 0) {
+        receivePackets(codec, packet, handler);
+    }
+}
+
 }  // namespace morvane

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "encoder/yuv_conversion.h"
+#include "pixels/picture_views.h"
 #include "platform/ffmpeg_ptr.h"
 
 namespace morvane {

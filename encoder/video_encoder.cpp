@@ -4,19 +4,19 @@
 
 namespace morvane {
 
-VideoEncoder::OpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings& settings,
+CodecOpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings& settings,
                                             std::chrono::milliseconds retryFor) {
     close();
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {
-        return OpenResult::NoEncoder;
+        return CodecOpenResult::NoEncoder;
     }
     constexpr auto kRetryPause = std::chrono::milliseconds(50);
     const auto giveUpAt = std::chrono::steady_clock::now() + retryFor;
     for (;;) {
         CodecContextPtr context(avcodec_alloc_context3(codec));
         if (!context) {
-            return OpenResult::Refused;
+            return CodecOpenResult::Refused;
         }
         context->codec_type = AVMEDIA_TYPE_VIDEO;
         context->bit_rate = settings.bitRate;
@@ -32,7 +32,7 @@ VideoEncoder::OpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncode
             break;
         }
         if (std::chrono::steady_clock::now() + kRetryPause > giveUpAt) {
-            return OpenResult::Refused;
+            return CodecOpenResult::Refused;
         }
         std::this_thread::sleep_for(kRetryPause);
     }
@@ -40,9 +40,9 @@ VideoEncoder::OpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncode
     packet_.reset(av_packet_alloc());
     if (!packet_) {
         close();
-        return OpenResult::Refused;
+        return CodecOpenResult::Refused;
     }
-    return OpenResult::Opened;
+    return CodecOpenResult::Opened;
 }
 
 size_t VideoEncoder::pictureBytes(int width, int height) {
@@ -112,9 +112,7 @@ bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
 }
 
 void VideoEncoder::drain(const PacketHandler& handler) {
-    if (context_ && avcodec_send_frame(context_.get(), nullptr) >= 0) {
-        receivePackets(context_.get(), packet_.get(), handler);
-    }
+    drainCodec(context_.get(), packet_.get(), handler);
 }
 
 }  // namespace morvane

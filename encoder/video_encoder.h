@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "encoder/packet_handler.h"
-#include "encoder/yuv_conversion.h"
+#include "pixels/picture_views.h"
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 
@@ -23,10 +23,9 @@ struct VideoEncoderSettings {
 // planesOf()), handed over without a copy.
 class VideoEncoder {
 public:
-    enum class OpenResult { Opened, NoEncoder, Refused };
 
     // A codec that refuses to open is tried again every 50 ms until `retryFor` has passed.
-    OpenResult open(AVCodecID codecId, const VideoEncoderSettings& settings,
+    CodecOpenResult open(AVCodecID codecId, const VideoEncoderSettings& settings,
                     std::chrono::milliseconds retryFor = std::chrono::milliseconds(2000));
     void close();
     bool isOpen() const { return context_ != nullptr; }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "encoder/yuv_conversion.h"
+#include "pixels/alpha_blend.h"
 #include "platform/ffmpeg_log.h"
 #include "platform/ffmpeg_ptr.h"
 
@@ -94,76 +94,17 @@ std::optional<WatermarkImage> WatermarkImage::load(const std::filesystem::path& 
 WatermarkImage::WatermarkImage(int width, int height, std::vector<uint8_t> bgra)
     : width_(width), height_(height), bgra_(std::move(bgra)) {}
 
-namespace {
-
-uint8_t blend(unsigned over, unsigned under, unsigned alpha) {
-    return static_cast<uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
+void WatermarkImage::blendOnto(const BgrView& image, int left, int top) const {
+    blendOver(view(), image, left, top);
 }
-
-}  // namespace
 
 void WatermarkImage::blendOnto(const YuvPlanes& picture, int width, int height, int left,
                                int top) const {
-    const int firstRow = std::max(0, top);
-    const int lastRow = std::min(height, top + height_);
-    const int firstColumn = std::max(0, left);
-    const int lastColumn = std::min(width, left + width_);
-    auto pixel = [&](int column, int row) {
-        return bgra_.data() + (static_cast<size_t>(row - top) * width_ + (column - left)) * 4;
-    };
-    for (int row = firstRow; row < lastRow; ++row) {
-        uint8_t* luma = picture.y + row * picture.yStride;
-        for (int column = firstColumn; column < lastColumn; ++column) {
-            const uint8_t* source = pixel(column, row);
-            const unsigned y =
-                limitedLuma((299 * source[2] + 587 * source[1] + 114 * source[0]) / 1000);
-            luma[column] = blend(y, luma[column], source[3]);
-        }
-        if (row % 2 != 0) {
-            continue;
-        }
-        uint8_t* u = picture.u + row / 2 * picture.uStride;
-        uint8_t* v = picture.v + row / 2 * picture.vStride;
-        for (int pair = firstColumn / 2; pair * 2 < lastColumn; ++pair) {
-            int sums[4] = {0, 0, 0, 0};  // blue, green, red, alpha
-            int inside = 0;
-            for (int column = 2 * pair; column < 2 * pair + 2; ++column) {
-                if (column >= firstColumn && column < lastColumn) {
-                    const uint8_t* source = pixel(column, row);
-                    for (int i = 0; i < 4; ++i) {
-                        sums[i] += source[i];
-                    }
-                    ++inside;
-                }
-            }
-            const int b = sums[0] / inside;
-            const int g = sums[1] / inside;
-            const int r = sums[2] / inside;
-            const auto alpha = static_cast<unsigned>(sums[3] / 2);
-            const unsigned wmU = limitedChroma((5000 * (b + 256) - 3313 * g - 1687 * r) / 10000);
-            const unsigned wmV = limitedChroma((5000 * (r + 256) - 4187 * g - 813 * b) / 10000);
-            u[pair] = blend(wmU, u[pair], alpha);
-            v[pair] = blend(wmV, v[pair], alpha);
-        }
-    }
+    blendOver(view(), picture, width, height, left, top);
 }
 
-void WatermarkImage::blendOnto(const BgrView& image, int left, int top) const {
-    const int firstColumn = std::max(0, -left);
-    const int firstRow = std::max(0, -top);
-    const int lastColumn = std::min(width_, image.width - left);
-    const int lastRow = std::min(height_, image.height - top);
-    for (int row = firstRow; row < lastRow; ++row) {
-        const uint8_t* source =
-            bgra_.data() + (static_cast<size_t>(row) * width_ + firstColumn) * 4;
-        uint8_t* target = image.topRow + (top + row) * image.stride + (left + firstColumn) * 3;
-        for (int column = firstColumn; column < lastColumn; ++column, source += 4, target += 3) {
-            const unsigned alpha = source[3];
-            for (int channel = 0; channel < 3; ++channel) {
-                target[channel] = blend(source[channel], target[channel], alpha);
-            }
-        }
-    }
+BgraView WatermarkImage::view() const {
+    return {bgra_.data(), 4 * static_cast<ptrdiff_t>(width_), width_, height_};
 }
 
 }  // namespace morvane

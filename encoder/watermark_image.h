@@ -5,8 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "encoder/frame_bitmap.h"
-#include "encoder/yuv_conversion.h"
+#include "pixels/picture_views.h"
 
 namespace morvane {
 
@@ -25,16 +24,14 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // Blends the image over `image` with its own alpha (source over), its top-left corner at
-    // (left, top); whatever falls outside the image is clipped.
+    // Blends the image over a frame or picture with its own alpha, its top-left corner at
+    // (left, top), as blendOver does.
     void blendOnto(const BgrView& image, int left, int top) const;
-
-    // The same over a YUV 4:2:0 picture of width x height: each pixel's colour converted as
-    // convertToYuv420 does, blended in Y, U and V. A chroma sample takes the watermark pixels of
-    // its even-row pixel pair that lie inside the image, at their mean opacity.
     void blendOnto(const YuvPlanes& picture, int width, int height, int left, int top) const;
 
 private:
+    BgraView view() const;
+
     int width_;
     int height_;
     std::vector<uint8_t> bgra_;  // blue, green, red, alpha; rows top-down, no padding

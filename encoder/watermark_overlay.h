@@ -7,7 +7,7 @@
 #include "encoder/frame_bitmap.h"
 #include "encoder/picture_scaler.h"
 #include "encoder/watermark_image.h"
-#include "encoder/yuv_conversion.h"
+#include "pixels/bgr_to_yuv420.h"
 
 namespace morvane {
 

@@ -35,11 +35,16 @@ ConversionJob::ConversionJob(EngineServices& engineServices, std::string firstSo
 
 ConversionJob::~ConversionJob() {
     std::lock_guard lock(jobMutex);
+    releaseThreadsAndEncoder();
+}
+
+void ConversionJob::releaseThreadsAndEncoder() {
     sessionThread.join();
     encoderThread.join();
     rechunkThread.join();
+    mainSemaphore.reset();
     if (encoder) {
-        encoder->cleanup();
+        encoder->close();
         encoder.reset();
     }
 }
@@ -76,14 +81,7 @@ bool ConversionJob::stop() {
     while (!sessionThread.waitForEnd(std::chrono::milliseconds(10))) {
         services.listener.keepResponsive();
     }
-    sessionThread.join();
-    encoderThread.join();
-    rechunkThread.join();
-    mainSemaphore.reset();
-    if (encoder) {
-        encoder->cleanup();
-        encoder.reset();
-    }
+    releaseThreadsAndEncoder();
     return true;
 }
 

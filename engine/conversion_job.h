@@ -130,6 +130,10 @@ public:
     std::atomic<bool> endedByItself{false};
 
 private:
+    // Joins the threads, which have ended or are about to, then lets go of the encoder
+    // (under jobMutex).
+    void releaseThreadsAndEncoder();
+
     DecodingGraph* flowingGraph_ = nullptr;  // guarded by memoryMutex
 };
 

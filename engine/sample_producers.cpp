@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/conversion_job.h"
-#include "engine/decoded_picture_conversion.h"
+#include "pixels/decoded_to_yuv420.h"
 
 namespace morvane {
 namespace {

@@ -16,11 +16,6 @@ void ConversionLog::close() {
     file_.reset();
 }
 
-bool ConversionLog::isFileOpen() const {
-    std::lock_guard lock(mutex_);
-    return file_.valid();
-}
-
 void ConversionLog::setWindow(LogWindow* window) {
     std::lock_guard lock(mutex_);
     window_ = window;

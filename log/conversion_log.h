@@ -28,7 +28,6 @@ public:
     // truncated. When it cannot be opened the log goes on to the window only.
     bool open(const std::filesystem::path& path = kFileName);
     void close();
-    bool isFileOpen() const;
 
     // The window that receives the texts from now on; null for none. The window must outlive
     // its registration.

@@ -25,7 +25,6 @@ public:
     Thread& operator=(const Thread&) = delete;
     ~Thread();
 
-    bool isStarted() const { return state_ != nullptr; }
     bool isRunning() const;
     // The body's result once it has returned; kStillActive until then.
     int exitCode() const;

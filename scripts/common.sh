@@ -26,10 +26,10 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
 }
 
-# build FOLDER [cmake options...]
+# build FOLDER [cmake options...]: a Release build unless the options say otherwise.
 build() {
     local folder=$1
     shift
-    cmake -S "$ROOT" -B "$ROOT/$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake -S "$ROOT" -B "$ROOT/$folder" -DCMAKE_BUILD_TYPE=Release "$@"
     cmake --build "$ROOT/$folder" -j"$JOBS"
 }

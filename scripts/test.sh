@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test: once in a plain build, again under
+# Sets everything up, builds, and runs every test: once in a plain Release build, again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, again under ThreadSanitizer (any report
 # fails the run), and finally a short run of the decoding graph's fuzzer.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -9,13 +9,15 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 build build
 (cd "$ROOT/build" && ctest --output-on-failure -j"$JOBS")
 
-build build-asan -DMORVANE_SANITIZE=address,undefined -DMORVANE_BUILD_BENCH=OFF
+build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=address,undefined \
+    -DMORVANE_BUILD_BENCH=OFF
 (cd "$ROOT/build-asan" &&
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --output-on-failure -j"$JOBS")
 
-build build-tsan -DMORVANE_SANITIZE=thread -DMORVANE_BUILD_BENCH=OFF
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=thread \
+    -DMORVANE_BUILD_BENCH=OFF
 (cd "$ROOT/build-tsan" &&
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --output-on-failure -j"$JOBS")

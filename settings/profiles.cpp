@@ -11,7 +11,7 @@ constexpr std::array<Profile, ProfileTable::kRowCount> kPresetRows{{
     {"Medium Quality(400kbps)", 400, 96, 44100, 16, 2, kAudioStereo},
     {"High Quality(700kbps)", 700, 128, 44100, 32, 2, kAudioStereo},
     // Until seeded: no custom keys yet.
-    {"Custom Quality", -1, -1, 22050, 16, 2, -1},
+    {"Custom Quality", -1, -1, kCustomSampleRate, kCustomBitsPerSample, 2, -1},
 }};
 
 }  // namespace

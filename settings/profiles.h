@@ -28,6 +28,10 @@ struct Profile {
     int32_t audioMode;
 };
 
+// The audio format of the Custom row, which only its channels follow.
+inline constexpr int32_t kCustomSampleRate = 22050;
+inline constexpr int32_t kCustomBitsPerSample = 16;
+
 // The encoding profiles; a row's position is the value stored under "Profile". Rows 0-3 are
 // fixed; the Custom row (4) is seeded from the stored custom keys and follows the custom audio
 // mode. Not locked: it changes only while no conversion runs.

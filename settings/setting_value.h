@@ -19,10 +19,6 @@ struct SettingValue {
         return {SettingType::Text, 0, std::move(value)};
     }
 
-    // The size that the registry would report: 4 for a number, and for a text its UTF-16
-    // length plus the terminating NUL, in bytes.
-    uint32_t registrySize() const;
-
     bool operator==(const SettingValue&) const = default;
 };
 

@@ -143,8 +143,8 @@ void seedCustomRow(const SettingsStore& store, ProfileTable& table) {
     custom.videoKbps = store.getNumber(keys::kCustomVideoQuality);
     custom.audioKbps = store.getNumber(keys::kCustomAudioQuality);
     custom.audioMode = store.getNumber(keys::kCustomAudioMode);
-    custom.sampleRate = 22050;
-    custom.bitsPerSample = 16;
+    custom.sampleRate = kCustomSampleRate;
+    custom.bitsPerSample = kCustomBitsPerSample;
     custom.channels = channelsForAudioMode(custom.audioMode);
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/ffmpeg_log.h"
+#include "platform/ffmpeg_threads.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -29,15 +30,6 @@ constexpr int64_t kMaxAudioLead = 2'500'000;
 // How much is read in search of the first picture before the video counts as undecodable.
 constexpr int kPrerollPackets = 4096;
 constexpr size_t kPrerollBytes = 64 << 20;
-
-// Video decodes on FFmpeg's automatic thread count (one more than the cores), as its own
-// command line does: a frame waiting for its reference then does not leave a core idle.
-// FFmpeg's own threads are invisible to ThreadSanitizer, so its runs keep decoding on one.
-#if defined(__SANITIZE_THREAD__)
-constexpr int kVideoDecoderThreads = 1;
-#else
-constexpr int kVideoDecoderThreads = 0;
-#endif
 
 }  // namespace
 
@@ -162,7 +154,7 @@ bool DecodingGraph::connectVideo() {
     }
     const AVStream& stream = *input_->streams[videoStream_];
     video_ = std::make_unique<VideoBranch>(videoGrabber_, startTime_, framePool_);
-    if (!video_->openDecoder(stream, kVideoDecoderThreads) || !prerollVideo()) {
+    if (!video_->openDecoder(stream, kFfmpegThreads) || !prerollVideo()) {
         video_.reset();
         return false;
     }

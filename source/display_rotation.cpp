@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/ffmpeg_threads.h"
+
 extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
@@ -14,17 +16,6 @@ extern "C" {
 }
 
 namespace morvane {
-namespace {
-
-// The turning filters work on slices of the picture in threads of their own, as in FFmpeg's
-// command line. Those threads are invisible to ThreadSanitizer, so its runs keep them on one.
-#if defined(__SANITIZE_THREAD__)
-constexpr int kFilterThreads = 1;
-#else
-constexpr int kFilterThreads = 0;
-#endif
-
-}  // namespace
 
 Orientation orientationOf(const int32_t* displayMatrix) {
     if (displayMatrix == nullptr) {
@@ -102,7 +93,7 @@ bool PictureRotator::configure(const AVFrame& frame) {
     if (!graph_) {
         return false;
     }
-    graph_->nb_threads = kFilterThreads;  // read as the first filter is made
+    graph_->nb_threads = kFfmpegThreads;  // read as the first filter is made
     char arguments[128];
     const AVRational aspect =
         frame.sample_aspect_ratio.den > 0 ? frame.sample_aspect_ratio : AVRational{0, 1};

@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
+#include "pixels/yuv420_to_bgr.h"
 #include "platform/byte_buffer.h"
-#include "source/yuv_to_bgr.h"
 
 namespace morvane {
 

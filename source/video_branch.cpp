@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/bitmap_layout.h"
-#include "source/yuv_to_bgr.h"
+#include "pixels/bitmap_layout.h"
+#include "source/frame_picture.h"
 
 namespace morvane {
 
@@ -57,7 +57,7 @@ bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
         return true;  // so is one that cannot be turned
     }
     const AVFrame& frame = *upright;
-    const bool direct = Yuv420ToBgr::takes(frame, width_, height_);
+    const bool direct = takesDirectConversion(frame, width_, height_);
     if (!direct && !configureScaler(frame)) {
         return true;
     }
@@ -66,7 +66,7 @@ bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
     const size_t size = stride * static_cast<size_t>(height_);
     const int64_t stop = start + duration;
     if (direct) {
-        const DecodedPicture picture = Yuv420ToBgr::pictureOf(frame);
+        const DecodedPicture picture = decodedPictureOf(frame);
         ByteBuffer buffer;
         // Two pointers: small enough for the function object to hold without an allocation.
         GrabbedSample sample(buffer, size, start, stop, picture,
@@ -88,7 +88,7 @@ bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
 void VideoBranch::paint(const DecodedPicture& picture, ByteBuffer& into) const {
     const size_t stride = bitmapStride(width_);
     into = pool_->take(stride * static_cast<size_t>(height_));
-    Yuv420ToBgr::convert(picture, bottomRowOf(into, stride), -static_cast<ptrdiff_t>(stride));
+    convertYuv420ToBgr(picture, bottomRowOf(into, stride), -static_cast<ptrdiff_t>(stride));
     clearPadding(into, stride);
 }
 

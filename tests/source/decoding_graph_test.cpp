@@ -5,7 +5,7 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
 #include "tests/source/graph_harness.h"
 #include "tests/support/media.h"
 #include "tests/support/media_writer.h"

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
+#include "pixels/cpu_features.h"
 #include "tests/source/graph_harness.h"
 #include "tests/support/media_writer.h"
 #include "tests/support/temp_dir.h"
@@ -50,7 +51,7 @@ TEST_P(TurnedClips, ComeOutUprightAtTheTurnedSize) {
 
     const size_t stride = bitmapStride(clip.width);
     // A turned YUV 4:2:0 picture still reaches the handler as itself, where it can.
-    const bool direct = !raw && __builtin_cpu_supports("avx2");
+    const bool direct = !raw && haveAvx2();
     ASSERT_EQ(harness.video().size(), 5U);
     for (const test::GraphHarness::Sample& sample : harness.video()) {
         EXPECT_EQ(sample.size, stride * clip.height);

@@ -1,24 +1,15 @@
 // The vector kernel of convertToYuv420, written once over a vector type. Included only by the
 // translation units built for one instruction set each (AVX2, AVX-512BW), which supply `V`.
-//
-// Luma stays in 16-bit lanes and exact: with n = 299 R + 587 G + 114 B,
-//   n / 8 = 32 (R + 2 G) + (43 R + 75 G + 114 B) / 8   (both rounded down; 256 R + 512 G is a
-//           multiple of 8, and 43 R + 75 G + 114 B < 65536),
-//   n / 1000 = (n / 8) / 125 = ((n / 8) * 33555) >> 22  for n / 8 < 32768.
-// Chroma needs 32 bits. It is worked out less its 128 (without the 256 added to B' or R'), so
-// n may be negative, and its division by 10,000 goes through float: n / 10000 - 0.49995,
-// rounded to the nearest (the processor's default rounding), is floor(n / 10000), since it lies
-// at least 0.00005 from a half, which the float product's error never bridges.
-// Luma and chroma then come to the limited range on their 16-bit words through a rounded
-// multiply-high (kLimitedLumaScale, kLimitedChromaScale); their 16 and 128 are added to the
-// packed bytes. All of it is checked against the plain code for every colour by the tests.
+// The formulas themselves are in vector_formulas.h; all of it is checked against the plain
+// code for every colour by the tests.
 //
 // Each 128-bit lane of a register handles 16 pixels, read as three 16-byte loads.
 #pragma once
 
 #include <cstdint>
 
-#include "encoder/yuv_conversion.h"
+#include "pixels/bgr_to_yuv420.h"
+#include "pixels/vector_formulas.h"
 
 namespace morvane::detail {
 namespace {
@@ -26,6 +17,7 @@ namespace {
 template <typename V>
 struct Kernel {
     using Reg = typename V::Reg;
+    using Formulas = VectorFormulas<V>;
     static constexpr int kPixelsPerStep = 16 * V::kLanes;
 
     // An output register gathers bytes from two neighbouring loads of each lane.
@@ -78,29 +70,13 @@ struct Kernel {
                         V::shuffleBytes(second, how.fromSecond));
     }
 
-    // floor(n / 10000) for |n| < 2^21.
-    static Reg divideByTenThousand(Reg n) {
-        return V::roundToInt(V::addFloat(V::mulFloat(V::toFloat(n), V::set1Float(0.0001F)),
-                                         V::set1Float(-0.49995F)));
-    }
-
     // `nextRow` is the row converted after this one: it is fetched ahead, since a bottom-up
     // frame steps back through memory from row to row, which the processor does not foresee.
     void convertRow(const uint8_t* bgr, const uint8_t* nextRow, int width, bool withChroma,
                     uint8_t* yRow, uint8_t* uRow, uint8_t* vRow) const {
-        const Reg lowCoefs = V::set1Bytes(43, 75);
-        const Reg highCoefs = V::set1Bytes(32, 64);
-        const Reg blueCoef = V::set1Bytes(114, 0);
         const Reg ones = V::set1Bytes(1, 1);
-        const Reg by125 = V::set1Words(33555);
-        const Reg lumaScale = V::set1Words(kLimitedLumaScale);
         const Reg lumaFloor = V::set1Bytes(16, 16);
-        const Reg chromaScale = V::set1Words(kLimitedChromaScale);
         const Reg chromaMiddleBytes = V::set1Bytes(128, 128);
-        const Reg uRedGreen = V::set1Pair(-1687, -3313);
-        const Reg uBlue = V::set1Pair(5000, 0);
-        const Reg vRedGreen = V::set1Pair(5000, -4187);
-        const Reg vBlue = V::set1Pair(-813, 0);
 
         int x = 0;
         for (; x + kPixelsPerStep <= width; x += kPixelsPerStep) {
@@ -115,13 +91,8 @@ struct Kernel {
             for (int half = 0; half < 2; ++half) {
                 const Reg first = loads[half];
                 const Reg second = loads[half + 1];
-                const Reg redGreenBytes = gather(redGreen[half], first, second);
-                const Reg blueBytes = gather(blue[half], first, second);
-                const Reg low =
-                    V::add16(V::maddubs(redGreenBytes, lowCoefs), V::maddubs(blueBytes, blueCoef));
-                const Reg high = V::maddubs(redGreenBytes, highCoefs);  // 32 R + 64 G < 2^15
-                const Reg eighth = V::add16(high, V::shiftRight16(low, 3));
-                luma[half] = V::mulhrs16(V::shiftRight16(V::mulhiU16(eighth, by125), 6), lumaScale);
+                luma[half] = Formulas::limitedLumaWords(Formulas::fullLuma(
+                    gather(redGreen[half], first, second), gather(blue[half], first, second)));
             }
             V::store(yRow + x, V::add8(V::packUnsigned16(luma[0], luma[1]), lumaFloor));
 
@@ -139,14 +110,12 @@ struct Kernel {
                     V::maddubs(gather(redGreenPairs[half], first, second), ones), 1);
                 const Reg blueAverage =
                     V::shiftRight16(V::maddubs(gather(bluePairs[half], first, second), ones), 1);
-                u[half] = divideByTenThousand(
-                    V::add32(V::madd(redGreenAverage, uRedGreen), V::madd(blueAverage, uBlue)));
-                v[half] = divideByTenThousand(
-                    V::add32(V::madd(redGreenAverage, vRedGreen), V::madd(blueAverage, vBlue)));
+                u[half] = Formulas::chromaU(redGreenAverage, blueAverage);
+                v[half] = Formulas::chromaV(redGreenAverage, blueAverage);
             }
             // Per lane: the U of its 8 pairs, then their V, each less 128.
-            const Reg uLimited = V::mulhrs16(V::packSigned32(u[0], u[1]), chromaScale);
-            const Reg vLimited = V::mulhrs16(V::packSigned32(v[0], v[1]), chromaScale);
+            const Reg uLimited = Formulas::limitedChromaWords(V::packSigned32(u[0], u[1]));
+            const Reg vLimited = Formulas::limitedChromaWords(V::packSigned32(v[0], v[1]));
             V::storeUV(uRow + x / 2, vRow + x / 2,
                        V::add8(V::packSigned16(uLimited, vLimited), chromaMiddleBytes));
         }

@@ -1,10 +1,12 @@
-// Built with -mavx2; called only when the processor has AVX2.
+// The AVX2 operations that the vector kernels are written over. Included only by translation
+// units built with -mavx2, whose code runs only where the processor has AVX2.
+#pragma once
+
 #include <immintrin.h>
 
-#include "encoder/yuv_conversion_kernel.h"
+#include <cstdint>
 
 namespace morvane::detail {
-namespace {
 
 struct Avx2 {
     using Reg = __m256i;
@@ -55,12 +57,5 @@ struct Avx2 {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(v), _mm256_extracti128_si256(split, 1));
     }
 };
-
-}  // namespace
-
-void convertRowsAvx2(const BgrView& image, const YuvPlanes& planes) {
-    static const Kernel<Avx2> kernel;
-    kernel.convertRows(image, planes);
-}
 
 }  // namespace morvane::detail

@@ -1,6 +1,8 @@
-#include "encoder/yuv_conversion.h"
+#include "pixels/bgr_to_yuv420.h"
 
 #include <array>
+
+#include "pixels/cpu_features.h"
 
 namespace morvane {
 namespace detail {
@@ -24,7 +26,7 @@ void convertRowPlain(const uint8_t* bgr, int fromColumn, int width, bool withChr
                      uint8_t* u, uint8_t* v) {
     for (int x = fromColumn; x < width; ++x) {
         const uint8_t* pixel = bgr + 3 * x;
-        y[x] = kLimitedLuma[(299 * pixel[2] + 587 * pixel[1] + 114 * pixel[0]) / 1000];
+        y[x] = kLimitedLuma[fullLumaOf(pixel[0], pixel[1], pixel[2])];
     }
     if (!withChroma) {
         return;
@@ -35,8 +37,8 @@ void convertRowPlain(const uint8_t* bgr, int fromColumn, int width, bool withChr
         const int b = (pixel[0] + next[0]) / 2;
         const int g = (pixel[1] + next[1]) / 2;
         const int r = (pixel[2] + next[2]) / 2;
-        u[x / 2] = kLimitedChroma[(5000 * (b + 256) - 3313 * g - 1687 * r) / 10000];
-        v[x / 2] = kLimitedChroma[(5000 * (r + 256) - 4187 * g - 813 * b) / 10000];
+        u[x / 2] = kLimitedChroma[fullChromaUOf(b, g, r)];
+        v[x / 2] = kLimitedChroma[fullChromaVOf(b, g, r)];
     }
 }
 
@@ -49,23 +51,12 @@ void convertRowsPlain(const BgrView& image, const YuvPlanes& planes) {
     }
 }
 
-bool haveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
-
-bool haveAvx512() {
-    static const bool have =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return have;
-}
-
 }  // namespace detail
 
 void convertToYuv420(const BgrView& image, const YuvPlanes& planes) {
-    if (detail::haveAvx512()) {
+    if (haveAvx512()) {
         detail::convertRowsAvx512(image, planes);
-    } else if (detail::haveAvx2()) {
+    } else if (haveAvx2()) {
         detail::convertRowsAvx2(image, planes);
     } else {
         detail::convertRowsPlain(image, planes);

@@ -1,13 +1,16 @@
-#include "engine/decoded_picture_conversion.h"
+#include "pixels/decoded_to_yuv420.h"
 
 #include <algorithm>
+
+#include "pixels/bgr_to_yuv420.h"
+#include "pixels/cpu_features.h"
 
 namespace morvane {
 namespace detail {
 
 // Through the two conversions themselves, 32 pixels at a time.
 void convertDecodedRowPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
-                            bool withChroma, const Yuv420ToBgr::Coefficients& coefficients,
+                            bool withChroma, const YuvToBgrCoefficients& coefficients,
                             uint8_t* yOut, uint8_t* uOut, uint8_t* vOut) {
     constexpr int kStep = 32;  // even, so that chroma pairs never straddle two steps
     uint8_t bgr[3 * kStep];
@@ -21,7 +24,7 @@ void convertDecodedRowPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v
 }  // namespace detail
 
 void convertDecodedToYuv420(const DecodedPicture& picture, const YuvPlanes& planes) {
-    static const bool vector = __builtin_cpu_supports("avx2");
+    const bool vector = haveAvx2();
     for (int row = 0; row < picture.height; ++row) {
         const uint8_t* y = picture.planes[0] + static_cast<ptrdiff_t>(row) * picture.strides[0];
         const uint8_t* u = picture.planes[1] + static_cast<ptrdiff_t>(row / 2) * picture.strides[1];

@@ -1,37 +1,25 @@
-#include "engine/decoded_picture_conversion.h"
+#include "pixels/decoded_to_yuv420.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "pixels/bgr_to_yuv420.h"
 #include "platform/ffmpeg_ptr.h"
+#include "source/frame_picture.h"
+#include "tests/pixels/test_picture.h"
 #include "tests/support/media.h"
 
 namespace morvane {
 namespace {
 
-struct Picture {
-    Picture(int pictureWidth, int height)
-        : width(pictureWidth),
-          chromaWidth((width + 1) / 2),
-          y(static_cast<size_t>(width) * height),
-          u(static_cast<size_t>(chromaWidth) * ((height + 1) / 2)),
-          v(u.size()) {}
-    YuvPlanes planes() { return {y.data(), width, u.data(), chromaWidth, v.data(), chromaWidth}; }
-    bool operator==(const Picture&) const = default;
-
-    int width;
-    int chromaWidth;
-    std::vector<uint8_t> y;
-    std::vector<uint8_t> u;
-    std::vector<uint8_t> v;
-};
+using test::YuvPicture;
 
 // The road it replaces: the video branch's BGR frame, then the encoder's conversion of it.
-Picture throughBgr(const AVFrame& frame) {
+YuvPicture throughBgr(const AVFrame& frame) {
     std::vector<uint8_t> bgr(3 * static_cast<size_t>(frame.width) * frame.height);
-    Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(frame), bgr.data(), 3 * frame.width);
-    Picture picture(frame.width, frame.height);
+    convertYuv420ToBgr(decodedPictureOf(frame), bgr.data(), 3 * frame.width);
+    YuvPicture picture(frame.width, frame.height);
     convertToYuv420({bgr.data(), 3 * frame.width, frame.width, frame.height}, picture.planes());
     return picture;
 }
@@ -55,14 +43,14 @@ TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
                 const FramePtr frame = test::makeNoiseYuvFrame(
                     AV_PIX_FMT_YUV420P, width, height, matrix.colourspace, matrix.range,
                     static_cast<unsigned>(width * 131 + height));
-                const Picture expected = throughBgr(*frame);
-                const DecodedPicture decoded = Yuv420ToBgr::pictureOf(*frame);
+                const YuvPicture expected = throughBgr(*frame);
+                const DecodedPicture decoded = decodedPictureOf(*frame);
 
-                Picture direct(width, height);
+                YuvPicture direct(width, height);
                 convertDecodedToYuv420(decoded, direct.planes());
                 EXPECT_TRUE(direct == expected);
 
-                Picture plain(width, height);
+                YuvPicture plain(width, height);
                 const YuvPlanes out = plain.planes();
                 for (int row = 0; row < height; ++row) {
                     detail::convertDecodedRowPlain(

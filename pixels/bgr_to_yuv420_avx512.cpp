@@ -1,7 +1,7 @@
 // Built with -mavx512f -mavx512bw; called only when the processor has both.
 #include <immintrin.h>
 
-#include "encoder/yuv_conversion_kernel.h"
+#include "pixels/bgr_to_yuv420_kernel.h"
 
 namespace morvane::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "source/yuv_to_bgr.h"
+#include "source/frame_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "pixels/cpu_features.h"
 #include "platform/ffmpeg_ptr.h"
 #include "tests/support/media.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 std::vector<uint8_t> ours(const AVFrame& frame) {
     std::vector<uint8_t> bgr(static_cast<size_t>(frame.width) * 3 * frame.height);
-    Yuv420ToBgr::convert(Yuv420ToBgr::pictureOf(frame), bgr.data(), frame.width * 3);
+    convertYuv420ToBgr(decodedPictureOf(frame), bgr.data(), frame.width * 3);
     return bgr;
 }
 
@@ -56,9 +57,6 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
         const int height = 7;  // the last row has no partner
         FramePtr frame =
             test::makeNoiseYuvFrame(c.format, width, height, c.colourspace, c.range, 7);
-        if (!Yuv420ToBgr::takes(*frame, width, height)) {
-            GTEST_SKIP() << "no AVX2 on this processor: libswscale converts";
-        }
         const bool fullRange = c.format == AV_PIX_FMT_YUVJ420P || c.range == AVCOL_RANGE_JPEG;
         const std::vector<uint8_t> bgr = ours(*frame);
         double worst = 0;
@@ -84,14 +82,14 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
 
 // The vector rows and the plain ones give the same bytes, at any width and alignment.
 TEST(Yuv420ToBgr, VectorAndPlainRowsAgree) {
-    if (!__builtin_cpu_supports("avx2")) {
+    if (!haveAvx2()) {
         GTEST_SKIP() << "no AVX2 on this processor";
     }
     for (const AVColorRange range : {AVCOL_RANGE_MPEG, AVCOL_RANGE_JPEG}) {
         for (const int width : {32, 33, 95, 130}) {
             FramePtr frame = test::makeNoiseYuvFrame(AV_PIX_FMT_YUV420P, width, 2, AVCOL_SPC_BT709,
                                                      range, width);
-            const Yuv420ToBgr::Coefficients c = Yuv420ToBgr::coefficientsFor(*frame);
+            const YuvToBgrCoefficients c = coefficientsOf(*frame);
             std::vector<uint8_t> vector(3 * static_cast<size_t>(width) + 1);
             std::vector<uint8_t> plain(vector.size());
             const int done =

@@ -1,14 +1,8 @@
 // Built with -mavx2; called only when the processor has AVX2.
-#include <immintrin.h>
-
-#include "source/yuv_to_bgr.h"
+#include "pixels/yuv_to_bgr_terms_avx2.h"
 
 namespace morvane::detail {
 namespace {
-
-__m256i words(int value) {
-    return _mm256_set1_epi16(static_cast<short>(value));
-}
 
 __m128i load16(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -45,7 +39,7 @@ struct Masks {
 
 // 32 pixels of one channel, 16-bit with 6 fraction bits, as bytes in pixel order.
 __m256i toBytes(__m256i first, __m256i second) {
-    const __m256i rounding = words(32);
+    const __m256i rounding = Avx2::set1Words(32);
     const __m256i packed =
         _mm256_packus_epi16(_mm256_srai_epi16(_mm256_adds_epi16(first, rounding), 6),
                             _mm256_srai_epi16(_mm256_adds_epi16(second, rounding), 6));
@@ -55,41 +49,23 @@ __m256i toBytes(__m256i first, __m256i second) {
 }  // namespace
 
 int yuvRowToBgrAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
-                    const Yuv420ToBgr::Coefficients& c, uint8_t* bgr) {
+                    const YuvToBgrCoefficients& c, uint8_t* bgr) {
     static const Masks masks;
-    const __m256i lumaOffset = words(c.lumaOffset);
-    const __m256i lumaFraction = words(c.lumaFraction);
-    const __m256i chromaOffset = words(128);
-    const __m256i redWhole = words(c.redFromV[0]);
-    const __m256i redFraction = words(c.redFromV[1]);
-    const __m256i greenFromU = words(c.greenFromU);
-    const __m256i greenFromV = words(c.greenFromV);
-    const __m256i blueWhole = words(c.blueFromU[0]);
-    const __m256i blueFraction = words(c.blueFromU[1]);
+    const YuvToBgrTerms matrix(c);
 
     int x = 0;
     for (; x + 32 <= width; x += 32) {
-        const __m256i us = _mm256_slli_epi16(
-            _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(u + x / 2)), chromaOffset), 6);
-        const __m256i vs = _mm256_slli_epi16(
-            _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(v + x / 2)), chromaOffset), 6);
+        const Colour terms = matrix.chromaTerms(YuvToBgrTerms::chromaWords(u + x / 2),
+                                                YuvToBgrTerms::chromaWords(v + x / 2));
         __m256i red[2];
         __m256i green[2];
         __m256i blue[2];
-        widen(_mm256_adds_epi16(_mm256_mullo_epi16(vs, redWhole),
-                                _mm256_mulhrs_epi16(vs, redFraction)),
-              red[0], red[1]);
-        widen(_mm256_adds_epi16(_mm256_mulhrs_epi16(us, greenFromU),
-                                _mm256_mulhrs_epi16(vs, greenFromV)),
-              green[0], green[1]);
-        widen(_mm256_adds_epi16(_mm256_mullo_epi16(us, blueWhole),
-                                _mm256_mulhrs_epi16(us, blueFraction)),
-              blue[0], blue[1]);
+        widen(terms.red, red[0], red[1]);
+        widen(terms.green, green[0], green[1]);
+        widen(terms.blue, blue[0], blue[1]);
 #pragma GCC unroll 4
         for (int half = 0; half < 2; ++half) {
-            const __m256i luma = _mm256_slli_epi16(
-                _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(y + x + 16 * half)), lumaOffset), 6);
-            const __m256i yy = _mm256_adds_epi16(luma, _mm256_mulhrs_epi16(luma, lumaFraction));
+            const __m256i yy = matrix.lumaTerm(_mm256_cvtepu8_epi16(load16(y + x + 16 * half)));
             red[half] = _mm256_adds_epi16(yy, red[half]);
             green[half] = _mm256_adds_epi16(yy, green[half]);
             blue[half] = _mm256_adds_epi16(yy, blue[half]);

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "encoder/yuv_conversion.h"
-#include "source/grabbed_sample.h"
+#include "pixels/picture_views.h"
+#include "pixels/yuv420_to_bgr.h"
 
 namespace morvane {
 
@@ -15,12 +15,12 @@ void convertDecodedToYuv420(const DecodedPicture& picture, const YuvPlanes& plan
 namespace detail {
 // One row of the picture from column 0; chroma only `withChroma`.
 void convertDecodedRowPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
-                            bool withChroma, const Yuv420ToBgr::Coefficients& coefficients,
+                            bool withChroma, const YuvToBgrCoefficients& coefficients,
                             uint8_t* yOut, uint8_t* uOut, uint8_t* vOut);
 // The same as far as whole steps of 32 pixels go; returns where it stopped.
 int convertDecodedRowAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, int width,
-                          bool withChroma, const Yuv420ToBgr::Coefficients& coefficients,
-                          uint8_t* yOut, uint8_t* uOut, uint8_t* vOut);
+                          bool withChroma, const YuvToBgrCoefficients& coefficients, uint8_t* yOut,
+                          uint8_t* uOut, uint8_t* vOut);
 }  // namespace detail
 
 }  // namespace morvane

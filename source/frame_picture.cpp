@@ -1,0 +1,58 @@
+#include "source/frame_picture.h"
+
+#include <cmath>
+
+#include "pixels/cpu_features.h"
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+namespace morvane {
+namespace {
+
+int16_t fractionOf(double gain) {
+    return static_cast<int16_t>(std::lround((gain - std::floor(gain)) * 32768.0));
+}
+
+}  // namespace
+
+bool takesDirectConversion(const AVFrame& frame, int width, int height) {
+    return haveAvx2() &&
+           (frame.format == AV_PIX_FMT_YUV420P || frame.format == AV_PIX_FMT_YUVJ420P) &&
+           frame.width == width && frame.height == height && frame.linesize[0] > 0 &&
+           frame.linesize[1] > 0 && frame.linesize[2] > 0;
+}
+
+YuvToBgrCoefficients coefficientsOf(const AVFrame& frame) {
+    const int colourspace =
+        frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
+    // libswscale's table: the V-to-red, U-to-blue, U-to-green and V-to-green gains of a
+    // limited-range source, in 1/65536.
+    const int* table = sws_getCoefficients(colourspace);
+    const bool fullRange =
+        frame.format == AV_PIX_FMT_YUVJ420P || frame.color_range == AVCOL_RANGE_JPEG;
+    const double chroma = fullRange ? 224.0 / 255.0 : 1.0;
+    const double redGain = table[0] / 65536.0 * chroma;
+    const double blueGain = table[1] / 65536.0 * chroma;
+    YuvToBgrCoefficients c{};
+    c.lumaOffset = fullRange ? 0 : 16;
+    c.lumaFraction = fullRange ? 0 : fractionOf(255.0 / 219.0);
+    c.redFromV[0] = static_cast<int16_t>(std::floor(redGain));
+    c.redFromV[1] = fractionOf(redGain);
+    c.greenFromU = static_cast<int16_t>(-std::lround(table[2] / 65536.0 * chroma * 32768.0));
+    c.greenFromV = static_cast<int16_t>(-std::lround(table[3] / 65536.0 * chroma * 32768.0));
+    c.blueFromU[0] = static_cast<int16_t>(std::floor(blueGain));
+    c.blueFromU[1] = fractionOf(blueGain);
+    return c;
+}
+
+DecodedPicture decodedPictureOf(const AVFrame& frame) {
+    return {{frame.data[0], frame.data[1], frame.data[2]},
+            {frame.linesize[0], frame.linesize[1], frame.linesize[2]},
+            frame.width,
+            frame.height,
+            coefficientsOf(frame)};
+}
+
+}  // namespace morvane

@@ -1,0 +1,20 @@
+#pragma once
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include "pixels/yuv420_to_bgr.h"
+
+namespace morvane {
+
+// Whether a decoded frame takes the direct road to blue-green-red (convertYuv420ToBgr) at
+// width x height: YUV 4:2:0 of that very size, on a processor where that road is the faster.
+// Other frames go through libswscale.
+bool takesDirectConversion(const AVFrame& frame, int width, int height);
+// The matrix and range that libswscale would use for the frame.
+YuvToBgrCoefficients coefficientsOf(const AVFrame& frame);
+// The frame's planes with its coefficients; valid while the frame keeps its buffers.
+DecodedPicture decodedPictureOf(const AVFrame& frame);
+
+}  // namespace morvane
