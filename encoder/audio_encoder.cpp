@@ -28,8 +28,7 @@ AVSampleFormat chooseSampleFormat(const AVCodec* codec, AVSampleFormat input) {
 
 }  // namespace
 
-CodecOpenResult AudioEncoder::open(AVCodecID codecId,
-                                            const AudioEncoderSettings& settings) {
+CodecOpenResult AudioEncoder::open(AVCodecID codecId, const AudioEncoderSettings& settings) {
     close();
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {

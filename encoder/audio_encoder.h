@@ -20,7 +20,6 @@ struct AudioEncoderSettings {
 // sample format the codec takes.
 class AudioEncoder {
 public:
-
     CodecOpenResult open(AVCodecID codecId, const AudioEncoderSettings& settings);
     void close();
     bool isOpen() const { return context_ != nullptr; }

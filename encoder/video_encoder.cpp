@@ -5,7 +5,7 @@
 namespace morvane {
 
 CodecOpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings& settings,
-                                            std::chrono::milliseconds retryFor) {
+                                   std::chrono::milliseconds retryFor) {
     close();
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {

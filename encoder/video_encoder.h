@@ -23,10 +23,9 @@ struct VideoEncoderSettings {
 // planesOf()), handed over without a copy.
 class VideoEncoder {
 public:
-
     // A codec that refuses to open is tried again every 50 ms until `retryFor` has passed.
     CodecOpenResult open(AVCodecID codecId, const VideoEncoderSettings& settings,
-                    std::chrono::milliseconds retryFor = std::chrono::milliseconds(2000));
+                         std::chrono::milliseconds retryFor = std::chrono::milliseconds(2000));
     void close();
     bool isOpen() const { return context_ != nullptr; }
     const AVCodecContext* context() const { return context_.get(); }

@@ -106,11 +106,12 @@ void AudioRechunker::cut(ConversionJob& job, const MediaSample& record) {
         std::memcpy(frame_.get() + filled_, record.data.get() + offset, static_cast<size_t>(count));
         filled_ += count;
         if (filled_ == frameBytes_) {
-            // The position just past the frame within the record, scaled over the record from
-            // the frame's own start.
+            // The time of the position just past the frame within the record, from the
+            // record's own times: a frame begun in an earlier record ends where its last byte
+            // plays, so that every frame is stamped with the time of its sound.
             const int64_t stop =
-                frameStart_ + (int64_t{offset + count} * (record.stopTime - frameStart_)) /
-                                  static_cast<int64_t>(static_cast<uint32_t>(record.size));
+                record.sortTime + (int64_t{offset + count} * (record.stopTime - record.sortTime)) /
+                                      static_cast<int64_t>(static_cast<uint32_t>(record.size));
             emit(job, frameStart_, stop);
             filled_ = 0;
             frameStart_ = stop;

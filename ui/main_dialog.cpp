@@ -54,8 +54,7 @@ MainDialog::~MainDialog() {
     log_.setWindow(nullptr);
     // The controls outlive the controller: a field that loses the focus as they go must not
     // reach it.
-    for (const ControlId id :
-         {kWidthField, kHeightField, kVideoQualityField, kAudioQualityField}) {
+    for (const ControlId id : {kWidthField, kHeightField, kVideoQualityField, kAudioQualityField}) {
         static_cast<NumberEdit*>(control(id))->onLeft = nullptr;
     }
 }

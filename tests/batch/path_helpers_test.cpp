@@ -7,19 +7,14 @@
 namespace morvane {
 namespace {
 
-using test::TempDir;
-using test::writeFile;
-
 TEST(PathHelpers, SplitNamesAtTheLastSeparatorAndDot) {
     EXPECT_EQ(BaseNameOf("/clips/Holiday.2006.AVI"), "Holiday.2006");
     EXPECT_EQ(BaseNameOf("/my.dir/file"), "file");
     EXPECT_EQ(BaseNameOf("Movie"), "Movie");
     EXPECT_EQ(BaseNameOf("/a/.hidden"), "");
-    EXPECT_EQ(BaseNameOf("/a/b.c.d"), "b.c");
     EXPECT_EQ(BaseNameOf(""), "");
 
     EXPECT_EQ(ExtensionOf("/clips/Holiday.2006.AVI"), "avi");
-    EXPECT_EQ(ExtensionOf("/in/b.FlV"), "flv");
     EXPECT_EQ(ExtensionOf("/my.dir/File"), "dir/file");
     EXPECT_EQ(ExtensionOf("/NoDot"), "/nodot");
     EXPECT_EQ(ExtensionOf("/in/Ünï.MKV"), "mkv");
@@ -27,10 +22,10 @@ TEST(PathHelpers, SplitNamesAtTheLastSeparatorAndDot) {
 }
 
 TEST(PathHelpers, AskTheFileSystemWhatIsAFolder) {
-    TempDir dir;
+    test::TempDir dir;
     const std::string folder = dir.path().string();
     const std::string file = (dir / "b.avi").string();
-    writeFile(file, "x");
+    test::writeFile(file, "x");
 
     EXPECT_TRUE(IsDirectory(folder));
     EXPECT_FALSE(IsDirectory(file));
@@ -43,15 +38,9 @@ TEST(PathHelpers, AskTheFileSystemWhatIsAFolder) {
 }
 
 TEST(OutputPaths, FollowTheModeOfTheBatch) {
-    EXPECT_EQ(defaultDestinationFile("/clips/Holiday.AVI"), "Holiday.flv");
-    EXPECT_EQ(fileModeOutputPath("/out", "x"), "/out/x");
-    EXPECT_EQ(fileModeOutputPath("/out", "out.mp4"), "/out/out.mp4");
     EXPECT_EQ(fileModeOutputPath("/", "Holiday.flv"), "//Holiday.flv");
 
     EXPECT_EQ(directoryBatchOutputPath("/out", "/clips/Holiday.AVI"), "/out/Holiday.avi.flv");
-    EXPECT_EQ(directoryBatchOutputPath("/in", "/in/new.MPG"), "/in/new.mpg.flv");
-    EXPECT_EQ(directoryBatchOutputPath("/out", "/in/a.avi"), "/out/a.avi.flv");
-    EXPECT_EQ(directoryBatchOutputPath("/out", "/in/a.mpg"), "/out/a.mpg.flv");
     // Without a dot in the file name there is no extension to keep.
     EXPECT_EQ(directoryBatchOutputPath("/out", "/my.dir/README"), "/out/README.flv");
     EXPECT_EQ(directoryBatchOutputPath("/out", "/in/.hidden"), "/out/.hidden.flv");

@@ -24,6 +24,18 @@ using test::ClipSpec;
 using test::EngineHarness;
 using test::readMedia;
 
+ClipSpec clipOf(int width, int height, double seconds, const char* container = "matroska",
+                const char* video = "mpeg4", const char* audio = "aac") {
+    ClipSpec spec;
+    spec.container = container;
+    spec.videoCodec = video;
+    spec.audioCodec = audio;
+    spec.width = width;
+    spec.height = height;
+    spec.seconds = seconds;
+    return spec;
+}
+
 // Clips shared by the tests of this file, made once.
 class Clips : public ::testing::Environment {
 public:
@@ -35,28 +47,10 @@ public:
 
     void SetUp() override {
         folder_ = std::make_unique<test::TempDir>();
-        ClipSpec main;
-        main.container = "mp4";
-        main.videoCodec = "libx264";
-        main.width = 640;
-        main.height = 360;
-        test::writeClip(clip(), main);
-        ClipSpec odd;
-        odd.container = "avi";
-        odd.audioCodec = "libmp3lame";
-        odd.width = 321;
-        odd.height = 241;
-        odd.seconds = 1.0;
-        test::writeClip(Clips::odd(), odd);
-        ClipSpec brief;
-        brief.width = 160;
-        brief.height = 120;
-        brief.seconds = 0.5;
-        test::writeClip(shortClip(), brief);
-        ClipSpec large;
-        large.width = 1920;
-        large.height = 1080;
-        test::writeClip(big(), large);
+        test::writeClip(clip(), clipOf(640, 360, 2.0, "mp4", "libx264"));
+        test::writeClip(odd(), clipOf(321, 241, 1.0, "avi", "mpeg4", "libmp3lame"));
+        test::writeClip(shortClip(), clipOf(160, 120, 0.5));
+        test::writeClip(big(), clipOf(1920, 1080, 2.0));
     }
     void TearDown() override { folder_.reset(); }
 
@@ -66,39 +60,75 @@ private:
 
 const auto* const kClips = ::testing::AddGlobalTestEnvironment(new Clips);
 
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EngineHarness harness;
     harness.convertFile(Clips::clip());
     ASSERT_TRUE(harness.convert());
+    EXPECT_EQ(harness.endNotices(), 1);
+    EXPECT_EQ(harness.button(), "Convert!");
     const auto output = harness.outputFolder() / "clip.flv";
     const test::ReadMedia media = readMedia(output);
     ASSERT_TRUE(media.opened) << harness.logText();
+    EXPECT_EQ(media.formatName, "flv");
+    EXPECT_EQ(media.videoCodec, AV_CODEC_ID_FLV1);
+    EXPECT_EQ(media.audioCodec, AV_CODEC_ID_MP3);
     EXPECT_EQ(media.sampleRate, 44100);
     EXPECT_EQ(media.channels, 2);
     EXPECT_EQ(media.decodeErrors, 0);
     EXPECT_EQ(media.decodedVideoFrames, 50);
+    // The metadata tells the real duration and size, with an index of the key frames, one a
+    // second, to seek by.
     const std::string bytes = test::readFile(output);
     EXPECT_NEAR(test::flvMetadataNumber(bytes, "duration"), 2.0, 0.04);
     EXPECT_EQ(test::flvMetadataNumber(bytes, "filesize"), static_cast<double>(bytes.size()));
+    EXPECT_EQ(media.keyframeIndexEntries, 2);
+    EXPECT_NE(bytes.find("filepositions"), std::string::npos) << "no key frame index";
+    EXPECT_EQ(test::seekToMiddle(output), "key frame at 1000 ms");
 
-    int64_t firstAudio = -1, lastAudio = 0, firstVideo = -1, lastVideo = 0;
+    // Each stream's times rise from the start, and the streams keep together; audio packets
+    // are key frames, and so is the first video packet.
+    int64_t firstAudio = -1, lastAudio = -1, firstVideo = -1, lastVideo = -1;
     for (const test::ReadPacket& packet : media.packets) {
         int64_t& first = packet.isVideo ? firstVideo : firstAudio;
         int64_t& last = packet.isVideo ? lastVideo : lastAudio;
+        EXPECT_GT(packet.pts, last);
+        EXPECT_TRUE(packet.key || (packet.isVideo && first >= 0)) << packet.pts;
         if (first < 0) {
             first = packet.pts;
         }
         last = packet.pts;
     }
-    EXPECT_LE(firstVideo, 40);
+    EXPECT_EQ(firstVideo, 0);
     EXPECT_LE(firstAudio, 40);
     EXPECT_NEAR(static_cast<double>(lastVideo), 1960.0, 40.0);
     EXPECT_NEAR(static_cast<double>(lastAudio), 1975.0, 40.0);
-    EXPECT_EQ(harness.endNotices(), 1);
-    EXPECT_EQ(harness.button(), "Convert!");
+    // Every audio packet carries the time of its own sound: MP3 frames of 1,152 samples, from
+    // the second on (the encoder's first one starts before zero and is moved up to it).
+    std::vector<int64_t> audioTimes;
+    for (const test::ReadPacket& packet : media.packets) {
+        if (!packet.isVideo) {
+            audioTimes.push_back(packet.pts);
+        }
+    }
+    for (size_t frame = 2; frame < audioTimes.size(); ++frame) {
+        ASSERT_NEAR(static_cast<double>(audioTimes[frame] - audioTimes[1]),
+                    static_cast<double>(frame - 1) * 1152000.0 / 44100, 2.5)
+            << "audio frame " << frame;
+    }
 }
 
-// Every setting that shapes the output, through the conversion of one clip (321x241, stereo).
+// Every setting that shapes the output, through the conversion of one clip (321x241, stereo,
+// 1 s): the size, and the sound, all of it at its pitch, in the format of the profile.
 TEST(Conversion, SizesAndFormatsTheOutputByTheSettings) {
     struct Case {
         int sizeMode;
@@ -134,6 +164,14 @@ TEST(Conversion, SizesAndFormatsTheOutputByTheSettings) {
         EXPECT_EQ(media.channels, c.channels);
         EXPECT_EQ(media.decodeErrors, 0);
         EXPECT_EQ(media.decodedVideoFrames, 25);
+        // The header tells of both streams, whatever the file holds.
+        EXPECT_EQ(test::readFile(harness.outputFolder() / "odd.flv")[4], 5);
+        if (c.channels > 0) {  // every sample, the codecs' delays aside
+            EXPECT_NEAR(static_cast<double>(media.decodedAudioSamples), c.sampleRate, 3 * 1152);
+            ASSERT_GT(media.audio.size(), 8000U);
+            const std::vector<float> middle(media.audio.begin() + 4000, media.audio.end() - 4000);
+            EXPECT_NEAR(test::estimateFrequency(middle, c.sampleRate), 440.0, 2.0);
+        }
         const bool refused = harness.logText().find(
                                  "\n*Selected audio mode is not accepted for this file\r\n... ") !=
                              std::string::npos;
@@ -142,7 +180,8 @@ TEST(Conversion, SizesAndFormatsTheOutputByTheSettings) {
 }
 
 // Each file of a folder in its own words: the first in those of the start of the batch, the
-// others in the session's; what is no video fails, and the rest goes on.
+// others in the session's; what is no video fails, and the rest goes on. The time left counts
+// from the start of the file being converted.
 TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
     EngineHarness harness;
     const auto in = harness.dir() / "in";
@@ -152,37 +191,51 @@ TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
     test::writeFile(in / "notes.txt", "not a video\n");
     test::writeFile(in / "old.FLV", "skipped");
     harness.convertFolder(in);
-    ASSERT_TRUE(harness.convert());
-    std::vector<std::string> outputs;
-    for (const auto& entry : std::filesystem::directory_iterator(harness.outputFolder())) {
-        outputs.push_back(entry.path().filename());
-    }
-    std::sort(outputs.begin(), outputs.end());
-    EXPECT_EQ(outputs, (std::vector<std::string>{"a.mkv.flv", "b.avi.flv"}));
+    // Each file that is done ends on a later tick than it began, and the last file's beginning
+    // is noted: whichever it is, one was done before it.
+    std::atomic<uint32_t> lastStart{0};
+    harness.onText = [&](std::string_view text) {
+        if (text == "done\n") {
+            const uint32_t now = tickCount();
+            EXPECT_TRUE(test::waitUntil([now] { return tickCount() != now; }))
+                << "the tick count stood still for 60 s";
+        }
+        if (text == "Converting initialization: ") {
+            lastStart = tickCount();
+        }
+    };
+    ASSERT_TRUE(harness.convertWithoutFinishing());
+    const ConversionJob& job = *harness.runner().currentJob();
+    EXPECT_EQ(job.filesDone.load(), 2);
+    EXPECT_EQ(job.filesNotDone.load(), 1);
+    EXPECT_GE(static_cast<int32_t>(ticksBetween(lastStart.load(), job.startTick.load())), 0)
+        << "the last file began at tick " << lastStart.load() << ", the time left counts from "
+        << job.startTick.load();
+    harness.runner().stopAndFinish();
+    EXPECT_EQ(namesIn(harness.outputFolder()),
+              (std::vector<std::string>{"a.mkv.flv", "b.avi.flv"}));
     EXPECT_EQ(harness.endNotices(), 1);
 
     const std::string log = harness.logText();
-    const auto count = [&log](const std::string& piece) {
+    EXPECT_TRUE(log.starts_with("Converting initialization: " + in.string() + "/")) << log;
+    const std::string out = harness.outputFolder().string();
+    for (const auto& [piece, times] : std::vector<std::pair<std::string, size_t>>{
+             {"...done.\nConverting process... ", 1},
+             {"... done\nConverting process... ", 2},
+             {"Converting process... done\nOutput filename: " + out + "/a.mkv.flv\nReal bitrate: ",
+              1},
+             {"Converting process... done\nOutput filename: " + out + "/b.avi.flv\nReal bitrate: ",
+              1},
+             {" KBps\n\n", 2},
+             {"aborted.\nREASON: Could not connect source filter to video grabber\n"
+              "Deleting output file...done\n\n",
+              1}}) {
         size_t found = 0;
         for (size_t at = log.find(piece); at != std::string::npos; at = log.find(piece, at + 1)) {
             ++found;
         }
-        return found;
-    };
-    EXPECT_TRUE(log.starts_with("Converting initialization: " + in.string() + "/")) << log;
-    EXPECT_EQ(count("...done.\nConverting process... "), 1U) << log;
-    EXPECT_EQ(count("... done\nConverting process... "), 2U) << log;
-    for (const char* output : {"a.mkv.flv", "b.avi.flv"}) {
-        EXPECT_EQ(count("Converting process... done\nOutput filename: " +
-                        (harness.outputFolder() / output).string() + "\nReal bitrate: "),
-                  1U)
-            << log;
+        EXPECT_EQ(found, times) << piece << "\nin the log:\n" << log;
     }
-    EXPECT_EQ(count(" KBps\n\n"), 2U) << log;
-    EXPECT_EQ(count("aborted.\nREASON: Could not connect source filter to video grabber\n"
-                    "Deleting output file...done\n\n"),
-              1U)
-        << log;
 
     EngineHarness empty;
     std::filesystem::create_directories(empty.dir() / "nothing/sub");
@@ -269,6 +322,7 @@ TEST(Conversion, NeverDestroysAUsersFile) {
     harness.convertFile(harness.dir() / "notes.txt");
     ASSERT_TRUE(harness.convert());
     EXPECT_EQ(test::readFile(harness.outputFolder() / "notes.flv"), "precious");
+    EXPECT_EQ(namesIn(harness.outputFolder()), std::vector<std::string>{"notes.flv"});
     EXPECT_TRUE(std::filesystem::exists(harness.dir() / "notes.txt"));
 
     // The default name of an .flv source in its own folder is the source itself.
@@ -281,9 +335,7 @@ TEST(Conversion, NeverDestroysAUsersFile) {
     EXPECT_EQ(test::readFile(source), before);
     EXPECT_NE(same.logText().find("failed\nThe output file would replace the source\n\n"),
               std::string::npos);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(same.outputFolder()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(namesIn(same.outputFolder()), std::vector<std::string>{"movie.flv"});
 
     // A source that is a folder, or that has gone: refused, and nothing is left behind.
     EngineHarness gone;
@@ -330,46 +382,16 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
         std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
         harness.runner().stopAndFinish();
         ASSERT_FALSE(harness.runner().isRunning());
-        for (const auto& entry : std::filesystem::directory_iterator(harness.outputFolder())) {
-            // Either the finished file, or nothing: never a half file.
-            ASSERT_EQ(entry.path().filename(), "short.flv") << "round " << round;
-        }
+        // Either the finished file, or nothing: never a half file.
+        const std::vector<std::string> names = namesIn(harness.outputFolder());
+        ASSERT_TRUE(names.empty() || names == std::vector<std::string>{"short.flv"})
+            << "round " << round;
         // However early the stop, the file's line gets its end, unless the file was read
         // whole and stays, which is told by nothing.
         const bool stays = std::filesystem::remove(harness.outputFolder() / "short.flv");
         ASSERT_TRUE(stays || !harness.logText().ends_with("Converting process... "))
             << "round " << round;
     }
-}
-
-TEST(Conversion, TimeLeftCountsFromTheStartOfTheCurrentFile) {
-    EngineHarness harness;
-    const auto in = harness.dir() / "in";
-    std::filesystem::create_directories(in);
-    std::filesystem::copy_file(Clips::shortClip(), in / "a.mkv");
-    std::filesystem::copy_file(Clips::shortClip(), in / "b.mkv");
-    harness.convertFolder(in);
-    // Each file ends on a later tick than it began, and the second file's beginning is noted.
-    std::atomic<int> starts{0};
-    std::atomic<uint32_t> secondStart{0};
-    harness.onText = [&](std::string_view text) {
-        if (text == "done\n") {
-            const uint32_t now = tickCount();
-            EXPECT_TRUE(test::waitUntil([now] { return tickCount() != now; }))
-                << "the tick count stood still for 60 s";
-        }
-        if (text == "Converting initialization: " && ++starts == 2) {
-            secondStart = tickCount();
-        }
-    };
-    ASSERT_TRUE(harness.convertWithoutFinishing());
-    const ConversionJob& job = *harness.runner().currentJob();
-    EXPECT_EQ(job.filesDone.load(), 2);
-    ASSERT_EQ(starts.load(), 2);
-    EXPECT_GE(static_cast<int32_t>(ticksBetween(secondStart.load(), job.startTick.load())), 0)
-        << "the second file began at tick " << secondStart.load() << ", the time left counts from "
-        << job.startTick.load();
-    harness.runner().stopAndFinish();
 }
 
 }  // namespace

@@ -26,11 +26,7 @@ class EngineHarness final : public BatchListener, public BatchPanel, public LogW
 public:
     EngineHarness()
         : settings_(std::make_unique<FileSettingsBacking>(dir_ / "settings.reg")),
-          services_{
-              settings_, profiles_,
-              sources_,  log_,
-              *this,     [](int status) {
-                        ADD_FAILURE() << "fatal end, status " << status; }} {
+          services_{settings_, profiles_, sources_, log_, *this, &fatalEnd} {
         log_.setWindow(this);
         resetToDefaults(settings_);
         std::filesystem::create_directories(outputFolder());
@@ -46,6 +42,7 @@ public:
     SettingsStore& settings() { return settings_; }
     ProfileTable& profiles() { return profiles_; }
     SourceFileList& sources() { return sources_; }
+    EngineServices& services() { return services_; }
     std::string logText() const { return recorded_.text(); }
     BatchRunner& runner() {
         if (!runner_) {
@@ -106,6 +103,8 @@ public:
     const std::string& button() const { return button_; }
 
 private:
+    static void fatalEnd(int status) { ADD_FAILURE() << "fatal end, status " << status; }
+
     TempDir dir_;
     SettingsStore settings_;
     ProfileTable profiles_;

@@ -25,10 +25,7 @@ SamplePtr sampleAt(int64_t time, int32_t size = 0) {
 class JobTest : public ::testing::Test {
 protected:
     test::EngineHarness harness_;
-    ConversionLog log_;
-    EngineServices services_{
-        harness_.settings(), harness_.profiles(), harness_.sources(), log_, harness_, {}};
-    ConversionJob job_{services_, "/in/a.avi", "/out/a.flv"};
+    ConversionJob job_{harness_.services(), "/in/a.avi", "/out/a.flv"};
 };
 
 TEST_F(JobTest, PausesAboveTheHighMarkAndResumesBelowTheLowOne) {
@@ -75,16 +72,14 @@ TEST_F(JobTest, KeepsTheMainQueueInTimeOrder) {
 
 TEST_F(JobTest, CutsAudioIntoEncoderFramesWithTheirTimes) {
     AudioRechunker rechunker(4608);
-    SamplePtr first = sampleAt(0, 17640);
-    first->stopTime = 1000000;
-    first->data = allocateBuffer(17640);
-    std::memset(first->data.get(), 1, 17640);
-    rechunker.cut(job_, *first);
-    SamplePtr second = sampleAt(1000000, 17640);
-    second->stopTime = 2000000;
-    second->data = allocateBuffer(17640);
-    std::memset(second->data.get(), 2, 17640);
-    rechunker.cut(job_, *second);
+    // Two records of a second, of bytes 1 and 2.
+    for (const int64_t start : {0, 1000000}) {
+        SamplePtr record = sampleAt(start, 17640);
+        record->stopTime = start + 1000000;
+        record->data = allocateBuffer(17640);
+        std::memset(record->data.get(), start == 0 ? 1 : 2, 17640);
+        rechunker.cut(job_, *record);
+    }
 
     std::vector<std::pair<int64_t, int64_t>> times;
     for (const SamplePtr& frame : job_.mainQueue) {
@@ -93,10 +88,11 @@ TEST_F(JobTest, CutsAudioIntoEncoderFramesWithTheirTimes) {
         times.emplace_back(frame->startTime, frame->stopTime);
     }
     ASSERT_GE(times.size(), 4U);
-    EXPECT_EQ(times[0], std::make_pair(int64_t{0}, int64_t{261224}));
-    EXPECT_EQ(times[1], std::make_pair(int64_t{261224}, int64_t{647196}));
-    EXPECT_EQ(times[2], std::make_pair(int64_t{647196}, int64_t{923679}));
-    EXPECT_EQ(times[3], std::make_pair(int64_t{923679}, int64_t{972003}));
+    times.resize(4);
+    // Each frame ends where its last byte plays within its record, also the one that began
+    // in the record before.
+    EXPECT_EQ(times, (std::vector<std::pair<int64_t, int64_t>>{
+                         {0, 261224}, {261224, 522448}, {522448, 783673}, {783673, 1044897}}));
     const MediaSample& straddling = **std::next(job_.mainQueue.begin(), 3);
     EXPECT_EQ(straddling.data[3815], 1);  // 3,816 bytes left from the first record
     EXPECT_EQ(straddling.data[3816], 2);

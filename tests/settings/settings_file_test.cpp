@@ -1,18 +1,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
+#include <atomic>
+#include <barrier>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "settings/settings_file.h"
-#include "settings/settings_file_format.h"
 #include "settings/settings_location.h"
 #include "settings/settings_store.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace morvane {
 namespace {
@@ -25,42 +27,37 @@ std::unique_ptr<SettingsStore> storeAt(const std::filesystem::path& path) {
     return std::make_unique<SettingsStore>(std::make_unique<FileSettingsBacking>(path));
 }
 
-std::vector<std::string> leftoverTemporaries(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().filename() != "settings.reg") {
-            names.push_back(entry.path().filename());
-        }
-    }
-    return names;
+// The settings file is all the folder holds: no temporary file is left behind.
+void expectOnlyTheFileIn(const std::filesystem::path& folder) {
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
+        << "a temporary file is left in " << folder;
 }
 
-TEST(SettingsFile, TextsAndNumbersSurviveARoundTrip) {
+TEST(SettingsFile, TextsAndNumbersSurviveARoundTripThroughASymbolicLink) {
     TempDir dir;
     const auto path = dir / "settings.reg";
-    const std::string longPath = "/" + std::string(3999, 'p');
+    writeFile(dir / "real.reg", "");
+    std::filesystem::create_symlink(dir / "real.reg", path);
     const std::vector<std::pair<std::string, std::string>> texts{
         {"Quote", "say \"cheese\""},
         {"Backslash", "C:\\clips\\a\\"},
         {"Lines", "one\ntwo\r\nthree\n"},
         {"Letters", "/home/zoë/Видео/映画 🎬"},
-        {"Long", longPath},
+        {"Long", "/" + std::string(3999, 'p')},
         {"Empty", ""},
-        {"Tricky \"name\"\\\n", "value"},
-    };
+        {"Tricky \"name\"\\\n", "value"}};
     const std::vector<std::pair<std::string, int32_t>> numbers{
         {"Minus one", -1}, {"Zero", 0}, {"Largest", 2147483647}, {"Smallest", -2147483647 - 1}};
-    {
-        auto store = storeAt(path);
-        for (const auto& [name, text] : texts) {
-            store->setText(name, text);
-        }
-        for (const auto& [name, number] : numbers) {
-            store->setNumber(name, number);
-        }
-        ASSERT_TRUE(store->writeAll());
+    auto store = storeAt(path);
+    for (const auto& [name, text] : texts) {
+        store->setText(name, text);
     }
-    const std::string file = readFile(path);
+    for (const auto& [name, number] : numbers) {
+        store->setNumber(name, number);
+    }
+    ASSERT_TRUE(store->writeAll());
+    EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the link was replaced";
+    const std::string file = readFile(dir / "real.reg");
     EXPECT_NE(file.find("\"Minus one\"=dword:ffffffff\n"), std::string::npos);
     EXPECT_NE(file.find("\"Smallest\"=dword:80000000\n"), std::string::npos);
     EXPECT_NE(file.find("\"Lines\"=\"one\\ntwo\\r\\nthree\\n\"\n"), std::string::npos);
@@ -77,6 +74,9 @@ TEST(SettingsFile, TextsAndNumbersSurviveARoundTrip) {
 TEST(SettingsFile, KeepsOtherLinesAndSkipsMalformedOnes) {
     TempDir dir;
     const auto path = dir / "settings.reg";
+    // Kept as they are: nine digits, no digits, an unknown escape, text after the value.
+    const std::string kept =
+        "\"Nine\"=dword:123456789\n\"NoDigits\"=dword:\n\"Tab\"=\"tab\\t\"\n\"Tail\"=\"x\" y\n";
     writeFile(path,
               "\xEF\xBB\xBF; written by hand\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvane]\r\n"
@@ -89,14 +89,15 @@ TEST(SettingsFile, KeepsOtherLinesAndSkipsMalformedOnes) {
               "\"Size Mode\"=dword:0000000A\r\n"
               "\"Source\"=\"/a \\\"b\\\"\"  \n"
               "\"Source\"=\"/shadowed\"\n"
-              "\"Mode\"=hex(b):00\n");
+              "\"Mode\"=hex(b):00\n" +
+                  kept);
     auto store = storeAt(path);
     EXPECT_EQ(store->getNumber("Size Mode"), 10);  // lines after bad ones still load
     EXPECT_EQ(store->getText("Source"), "/a \"b\"");
-    EXPECT_FALSE(store->holds("Width"));
-    EXPECT_FALSE(store->holds("Height"));
-    EXPECT_FALSE(store->holds("Blob"));
-    EXPECT_FALSE(store->holds("Mode"));
+    for (const char* name :
+         {"Width", "Height", "Blob", "Mode", "Nine", "NoDigits", "Tab", "Tail"}) {
+        EXPECT_FALSE(store->holds(name)) << name;
+    }
 
     store->setNumber("Width", 320);
     store->setNumber("Mode", 1);
@@ -114,22 +115,19 @@ TEST(SettingsFile, KeepsOtherLinesAndSkipsMalformedOnes) {
               "garbage line\n"
               "\"Size Mode\"=dword:0000000a\n"
               "\"Source\"=\"/new\"\n"
-              "\"Mode\"=dword:00000001\n"
-              "\"Audio Mode\"=dword:00000000\n");
+              "\"Mode\"=dword:00000001\n" +
+                  kept + "\"Audio Mode\"=dword:00000000\n");
 }
 
 TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolderOrGoesOnWithout) {
     TempDir dir;
     const auto folder = dir / "config/morvane";
     auto store = storeAt(folder / "settings.reg");
-    EXPECT_EQ(store->getNumber("Width"), -1);
-    EXPECT_EQ(store->getText("Source"), "");
 
-    struct stat info {};
-    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700U);
-    ASSERT_EQ(::stat((folder / "settings.reg").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600U);
+    using std::filesystem::perms;
+    EXPECT_EQ(status(folder).permissions(), perms::owner_all);
+    EXPECT_EQ(status(folder / "settings.reg").permissions(),
+              perms::owner_read | perms::owner_write);
     EXPECT_EQ(readFile(folder / "settings.reg"), "");
 
     // A folder that cannot be made leaves the store on what it holds.
@@ -163,26 +161,35 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
 
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(path), before);
-    EXPECT_TRUE(leftoverTemporaries(dir.path()).empty());
+    expectOnlyTheFileIn(dir.path());
 }
 
-TEST(SettingsFile, ConcurrentWritesNeverTearTheFile) {
+TEST(SettingsFile, ConcurrentWritersNeitherTearTheFileNorLoseAValue) {
     TempDir dir;
     const auto path = dir / "settings.reg";
     writeFile(path, "; keep me\n");
+    // Each store holds only what it sets; in every round all of them write a new value at once.
     std::vector<std::unique_ptr<SettingsStore>> stores;
     for (int i = 0; i < 4; ++i) {
         stores.push_back(storeAt(path));
         stores.back()->setText("Writer " + std::to_string(i), std::string(5000, 'a' + i));
         stores.back()->setNumber("Shared", i);
     }
+    std::barrier together(4);
+    std::atomic<int> finished{0};
     std::vector<std::thread> writers;
-    for (auto& store : stores) {
-        writers.emplace_back([&store] {
-            for (int round = 0; round < 20; ++round) {
-                EXPECT_TRUE(store->writeAll());
+    for (int i = 0; i < 4; ++i) {
+        writers.emplace_back([&, i] {
+            for (int round = 1; round <= 20; ++round) {
+                stores[i]->setNumber("Round " + std::to_string(i), round);
+                together.arrive_and_wait();
+                EXPECT_TRUE(stores[i]->writeAll());
             }
+            ++finished;
         });
+    }
+    if (!test::waitUntil([&] { return finished == 4; })) {
+        test::failAndEnd("the writers did not finish within 60 s");
     }
     for (auto& writer : writers) {
         writer.join();
@@ -191,21 +198,11 @@ TEST(SettingsFile, ConcurrentWritesNeverTearTheFile) {
     auto reloaded = storeAt(path);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(reloaded->getText("Writer " + std::to_string(i)), std::string(5000, 'a' + i));
+        EXPECT_EQ(reloaded->getNumber("Round " + std::to_string(i)), 20) << "a write was lost";
     }
     EXPECT_GE(reloaded->getNumber("Shared"), 0);
     EXPECT_TRUE(readFile(path).starts_with("; keep me\n"));
-    EXPECT_TRUE(leftoverTemporaries(dir.path()).empty());
-}
-
-TEST(SettingsFile, WritesThroughASymbolicLink) {
-    TempDir dir;
-    writeFile(dir / "real.reg", "");
-    std::filesystem::create_symlink(dir / "real.reg", dir / "settings.reg");
-    auto store = storeAt(dir / "settings.reg");
-    store->setNumber("Width", 1);
-    ASSERT_TRUE(store->writeAll());
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "settings.reg"));
-    EXPECT_EQ(readFile(dir / "real.reg"), "\"Width\"=dword:00000001\n");
+    expectOnlyTheFileIn(dir.path());
 }
 
 TEST(SettingsLocation, FollowsXdgConfigHomeOnlyWhenAbsolute) {
@@ -214,21 +211,6 @@ TEST(SettingsLocation, FollowsXdgConfigHomeOnlyWhenAbsolute) {
     EXPECT_EQ(settingsFilePath("", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath("cfg", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath(nullptr, nullptr), "");
-
-    TempDir dir;
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().string());
-    EXPECT_EQ(defaultSettingsFilePath(), dir / "morvane/settings.reg");
-}
-
-TEST(SettingsFileFormat, ReadsDwordDigitsInEitherCaseAndRefusesBadEscapes) {
-    EXPECT_EQ(parseSettingsLine("\"A\"=dword:FFFFFFFE").value.number, -2);
-    EXPECT_EQ(parseSettingsLine("\"A\"=dword:7fffffff").value.number, 2147483647);
-    EXPECT_EQ(parseSettingsLine("\"A\"=dword:123456789").kind, SettingsLine::Kind::Malformed);
-    EXPECT_EQ(parseSettingsLine("\"A\"=dword:").kind, SettingsLine::Kind::Malformed);
-    EXPECT_EQ(parseSettingsLine("\"A\"=\"tab\\t\"").kind, SettingsLine::Kind::Malformed);
-    EXPECT_EQ(parseSettingsLine("\"A\"=\"x\" trailing").kind, SettingsLine::Kind::Malformed);
-    EXPECT_EQ(parseSettingsLine("  ; comment").kind, SettingsLine::Kind::NoValue);
-    EXPECT_EQ(formatSettingsLine("A", SettingValue::ofNumber(320)), "\"A\"=dword:00000140");
 }
 
 }  // namespace

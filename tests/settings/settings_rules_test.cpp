@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "settings/setting_keys.h"
 #include "settings/settings_file.h"
@@ -70,10 +71,8 @@ TEST_F(SettingsRules, OnlyATableRowIsSelectedAndTheCustomRowIsSeededFromTheCusto
     ProfileTable seeded;
     seedCustomRow(*store, seeded);
     const Profile& custom = seeded.row(ProfileTable::kCustomRow);
-    EXPECT_EQ(custom.audioMode, kAudioDisabled);
-    EXPECT_EQ(custom.channels, 0);
-    EXPECT_EQ(custom.sampleRate, 22050);
-    EXPECT_EQ(custom.bitsPerSample, 16);
+    EXPECT_EQ(std::tuple(custom.videoKbps, custom.audioKbps, custom.audioMode, custom.channels),
+              std::tuple(1000, 64, kAudioDisabled, 0));
 }
 
 }  // namespace

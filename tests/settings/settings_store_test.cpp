@@ -10,20 +10,6 @@
 namespace morvane {
 namespace {
 
-using test::readFile;
-using test::TempDir;
-
-TEST(SettingsStore, ValuesInMemoryWinOverASecondLoad) {
-    TempDir dir;
-    test::writeFile(dir / "settings.reg", "\"Width\"=dword:00000280\n\"Height\"=dword:000001e0\n");
-    SettingsStore store(std::make_unique<FileSettingsBacking>(dir / "settings.reg"));
-    store.clear();
-    store.setNumber("Width", 320);
-    EXPECT_TRUE(store.load());
-    EXPECT_EQ(store.getNumber("Width"), 320);
-    EXPECT_EQ(store.getNumber("Height"), 480);
-}
-
 TEST(SettingsStore, ANameHoldsOneValueOfOneType) {
     SettingsStore store(nullptr);
     store.setText("Source", "C:\\a\\b.avi");
@@ -35,33 +21,37 @@ TEST(SettingsStore, ANameHoldsOneValueOfOneType) {
     EXPECT_EQ(store.getNumber("Width"), -1);
     EXPECT_EQ(store.getText("Width"), "wide");
 
-    // An empty text is a value; a text ends at its first NUL.
-    store.setText("Destination File", std::string_view("a\0b", 3));
+    // A text ends at its first NUL; an empty text is a value.
+    store.setText("Destination File", std::string_view("\0b", 2));
     EXPECT_TRUE(store.holds("Destination File"));
-    EXPECT_EQ(store.getText("Destination File"), "a");
-    EXPECT_FALSE(store.holds("Missing"));
-    EXPECT_FALSE(store.load());
-    EXPECT_FALSE(store.writeAll());
+    EXPECT_EQ(store.getText("Destination File"), "");
 }
 
-TEST(SettingsStore, WritesInAscendingNameOrderAndAgainWhenDestroyed) {
-    TempDir dir;
+TEST(SettingsStore, ValuesInMemoryWinOverALoadAndAllAreWrittenInNameOrderWhenDestroyed) {
+    test::TempDir dir;
     const auto path = dir / "settings.reg";
+    const std::string before = "\"Width\"=dword:00000280\n\"Height\"=dword:000001e0\n";
+    test::writeFile(path, before);
     {
         SettingsStore store(std::make_unique<FileSettingsBacking>(path));
+        store.clear();
         store.setNumber("Width", 320);
+        EXPECT_TRUE(store.load());
+        EXPECT_EQ(store.getNumber("Height"), 480);
         store.setText("Destination Path", "/out");
         store.setNumber("Audio Quality", 96);
         store.setText("Destination File", "a.flv");
         store.setNumber("Audio Mode", 1);
-        EXPECT_EQ(readFile(path), "");
+        EXPECT_EQ(test::readFile(path), before);
     }
-    EXPECT_EQ(readFile(path),
+    // Names already in the file keep their lines; the others follow in ascending order.
+    EXPECT_EQ(test::readFile(path),
+              "\"Width\"=dword:00000140\n"
+              "\"Height\"=dword:000001e0\n"
               "\"Audio Mode\"=dword:00000001\n"
               "\"Audio Quality\"=dword:00000060\n"
               "\"Destination File\"=\"a.flv\"\n"
-              "\"Destination Path\"=\"/out\"\n"
-              "\"Width\"=dword:00000140\n");
+              "\"Destination Path\"=\"/out\"\n");
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUse) {
     huge.height = 2;
     huge.seconds = 0.2;
     writeClip(dir / "huge.nut", huge);
-    writeFile(dir / "dir.avi/inner", "");
+    std::filesystem::create_directories(dir / "dir.avi");
 
     for (const char* file : {"missing.avi", "audio-only.mkv", "huge.nut", "dir.avi"}) {
         GraphHarness harness;

@@ -29,6 +29,7 @@ struct Fixture {
     const char* name;
     const char* file;
     ClipSpec spec;
+    PcmFormat asked = {44100, 2, 16};
 };
 
 ClipSpec clip(const char* container, const char* video, const char* audio) {
@@ -39,19 +40,14 @@ ClipSpec clip(const char* container, const char* video, const char* audio) {
     return spec;
 }
 
+// The first channel of 16- or 32-bit PCM, as floats.
 std::vector<float> toneOf(const std::vector<uint8_t>& pcm, int channels, int bits) {
     std::vector<float> mono;
-    const size_t frameBytes = static_cast<size_t>(channels) * bits / 8;
-    for (size_t at = 0; at + frameBytes <= pcm.size(); at += frameBytes) {
-        if (bits == 32) {
-            int32_t value = 0;
-            std::memcpy(&value, pcm.data() + at, 4);
-            mono.push_back(static_cast<float>(value) / 2147483648.0F);
-        } else {
-            int16_t value = 0;
-            std::memcpy(&value, pcm.data() + at, 2);
-            mono.push_back(static_cast<float>(value) / 32768.0F);
-        }
+    const size_t bytes = static_cast<size_t>(bits / 8);
+    for (size_t at = 0; at + channels * bytes <= pcm.size(); at += channels * bytes) {
+        int32_t value = 0;  // the sample in its top bytes (little-endian)
+        std::memcpy(reinterpret_cast<uint8_t*>(&value) + 4 - bytes, pcm.data() + at, bytes);
+        mono.push_back(static_cast<float>(value) / 2147483648.0F);
     }
     return mono;
 }
@@ -62,9 +58,10 @@ TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
     TempDir dir;
     const Fixture& fixture = GetParam();
     const ClipSpec& spec = fixture.spec;
+    const PcmFormat& asked = fixture.asked;
     writeClip(dir / fixture.file, spec);
     GraphHarness harness;
-    ASSERT_TRUE(harness.build(dir / fixture.file)) << harness.logText();
+    ASSERT_TRUE(harness.build(dir / fixture.file, asked)) << harness.logText();
     const double rate = static_cast<double>(spec.frameRateNum) / spec.frameRateDen;
     EXPECT_EQ(harness.graph().frameWidth(), 320);
     EXPECT_EQ(harness.graph().frameHeight(), 240);
@@ -90,13 +87,15 @@ TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
     EXPECT_LT(std::abs(audio.front().start), kSecond / 10);
     for (size_t i = 1; i < audio.size(); ++i) {
         EXPECT_GE(audio[i].start, audio[i - 1].start);
-        EXPECT_EQ(audio[i].size % 4, 0U);
+        EXPECT_EQ(audio[i].size % static_cast<size_t>(asked.channels * asked.bitsPerSample / 8),
+                  0U);
     }
-    // All of the sound, as 44.1 kHz stereo 16-bit: codec padding aside, the source's length.
-    const auto tone = toneOf(harness.pcm(), 2, 16);
-    EXPECT_NEAR(static_cast<double>(tone.size()), spec.seconds * 44100, 3000);
-    const std::vector<float> middle(tone.begin() + 8000, tone.end() - 8000);
-    EXPECT_NEAR(test::estimateFrequency(middle, 44100), 440.0, 3.0);
+    // All of the sound, in the asked format: codec padding aside, the source's length.
+    const auto tone = toneOf(harness.pcm(), asked.channels, asked.bitsPerSample);
+    const int sampleRate = asked.sampleRate;
+    EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, spec.seconds, 0.07);
+    const std::vector<float> middle(tone.begin() + sampleRate / 5, tone.end() - sampleRate / 5);
+    EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), spec.toneHz, 3.0);
     EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
 }
 
@@ -110,86 +109,27 @@ ClipSpec audioFirst() {
     return spec;
 }
 
+// Sound of any layout comes as the PCM asked for.
+Fixture sound(const char* name, const char* codec, int sampleRate, int channels, int streams,
+              double toneHz, PcmFormat asked) {
+    ClipSpec spec = clip("matroska", "mpeg4", codec);
+    spec.sampleRate = sampleRate;
+    spec.channels = channels;
+    spec.audioStreams = streams;
+    spec.toneHz = toneHz;
+    return {name, "sound.mkv", spec, asked};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Containers, Formats,
     ::testing::Values(Fixture{"Mp4H264Aac", "clip.mp4", clip("mp4", "libx264", "aac")},
                       Fixture{"AviMpeg4Mp3", "clip.avi", clip("avi", "mpeg4", "libmp3lame")},
                       Fixture{"WebmVp8Vorbis", "clip.webm", clip("webm", "libvpx", "libvorbis")},
-                      Fixture{"MkvAudioFirstAt2997", "clip.mkv", audioFirst()}),
+                      Fixture{"MkvAudioFirstAt2997", "clip.mkv", audioFirst()},
+                      sound("SixChannelsInTwoStreamsTo32Bit", "aac", 48000, 6, 2, 440,
+                            {44100, 2, 32}),
+                      sound("Mono8kHzTo22kHz", "pcm_s16le", 8000, 1, 1, 300, {22050, 1, 16})),
     [](const ::testing::TestParamInfo<Fixture>& param) { return param.param.name; });
-
-TEST(DecodingGraph, DeliversBottomUpRowsWithTheirPadding) {
-    TempDir dir;
-    ClipSpec spec = clip("nut", "rawvideo", "");
-    spec.width = 321;
-    spec.height = 241;
-    spec.seconds = 0.2;
-    // Top half red, bottom half blue, lossless.
-    spec.paint = [](int, uint8_t* bgr, int stride) {
-        for (int row = 0; row < 241; ++row) {
-            for (int column = 0; column < 321; ++column) {
-                uint8_t* pixel = bgr + row * stride + 3 * column;
-                pixel[0] = row < 120 ? 0 : 255;
-                pixel[1] = 0;
-                pixel[2] = row < 120 ? 255 : 0;
-            }
-        }
-    };
-    writeClip(dir / "raw.nut", spec);
-    GraphHarness harness;
-    ASSERT_TRUE(harness.build(dir / "raw.nut"));
-    EXPECT_EQ(harness.graph().frameWidth(), 321);
-    EXPECT_EQ(harness.graph().frameHeight(), 241);
-    EXPECT_FALSE(harness.graph().audioEnabled());
-    ASSERT_TRUE(harness.runToEnd());
-
-    const auto frame = harness.firstFrame();
-    const size_t stride = bitmapStride(321);
-    ASSERT_EQ(stride, 964U);
-    ASSERT_EQ(frame.size(), stride * 241);
-    // The first row in memory is the picture's bottom row: blue.
-    EXPECT_EQ(frame[0], 255);
-    EXPECT_EQ(frame[1], 0);
-    EXPECT_EQ(frame[2], 0);
-    // The last row in memory is the top row: red.
-    const uint8_t* top = frame.data() + stride * 240;
-    EXPECT_EQ(top[0], 0);
-    EXPECT_EQ(top[2], 255);
-    EXPECT_EQ(top[3 * 320 + 2], 255);
-    EXPECT_EQ(frame[963], 0);  // padding
-    EXPECT_EQ(frame[962], 0);
-    EXPECT_EQ(frame[961], 0);
-}
-
-TEST(DecodingGraph, ConvertsAnyAudioLayoutToTheAskedPcm) {
-    struct Case {
-        const char* codec;
-        int sampleRate;
-        int channels;
-        int streams;
-        double toneHz;
-        PcmFormat asked;
-    };
-    for (const Case& c : {Case{"aac", 48000, 6, 2, 440, {44100, 2, 32}},
-                          Case{"pcm_s16le", 8000, 1, 1, 300, {22050, 1, 16}}}) {
-        SCOPED_TRACE(c.codec);
-        TempDir dir;
-        ClipSpec spec = clip("matroska", "mpeg4", c.codec);
-        spec.sampleRate = c.sampleRate;
-        spec.channels = c.channels;
-        spec.audioStreams = c.streams;
-        spec.toneHz = c.toneHz;
-        writeClip(dir / "sound.mkv", spec);
-        GraphHarness harness;
-        ASSERT_TRUE(harness.build(dir / "sound.mkv", c.asked));
-        ASSERT_TRUE(harness.runToEnd());
-        const auto tone = toneOf(harness.pcm(), c.asked.channels, c.asked.bitsPerSample);
-        const int rate = c.asked.sampleRate;
-        EXPECT_NEAR(static_cast<double>(tone.size()) / rate, 2.0, 0.07);
-        const std::vector<float> middle(tone.begin() + rate / 5, tone.end() - rate / 5);
-        EXPECT_NEAR(test::estimateFrequency(middle, rate), c.toneHz, 3.0);
-    }
-}
 
 TEST(DecodingGraph, GoesOnWithoutAudioThatCannotBeHad) {
     TempDir dir;
@@ -241,15 +181,23 @@ TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
     }
 }
 
+// A handler's answer drops the sample or ends the branch. However slowly the video handler
+// answers, audio keeps in step with the frames instead of racing ahead, so that the samples of
+// both reach the handlers about in time order.
 TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
     TempDir dir;
     writeClip(dir / "clip.mkv", clip("matroska", "mpeg4", "aac"));
 
     GraphHarness dropping;
-    dropping.videoAnswer = [](size_t) { return kFalse; };
+    dropping.videoAnswer = [](size_t) {
+        std::this_thread::sleep_for(4ms);
+        return kFalse;
+    };
     ASSERT_TRUE(dropping.build(dir / "clip.mkv"));
     ASSERT_TRUE(dropping.runToEnd());
     EXPECT_EQ(dropping.videoCount(), 50U);
+    EXPECT_NEAR(static_cast<double>(dropping.audio().back().stop), 2.0 * kSecond, 0.1 * kSecond);
+    EXPECT_LE(dropping.largestAudioLead(), kSecond * 3 / 10);
 
     GraphHarness ending;
     ending.videoAnswer = [](size_t index) { return index == 9 ? -1 : kOk; };
@@ -257,22 +205,6 @@ TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
     ASSERT_TRUE(ending.runToEnd());
     EXPECT_EQ(ending.videoCount(), 10U);
     EXPECT_NEAR(static_cast<double>(ending.pcm().size()) / 4, 2.0 * 44100, 3000);
-}
-
-// However slowly the video handler takes its frames, audio keeps in step with them instead of
-// racing ahead, so that the samples of both reach the handlers about in time order.
-TEST(DecodingGraph, KeepsAudioInStepWithSlowVideo) {
-    const TempDir dir;
-    test::writeClip(dir / "clip.mkv", ClipSpec{});
-    test::GraphHarness harness;
-    harness.videoAnswer = [](size_t) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(4));
-        return kOk;
-    };
-    ASSERT_TRUE(harness.build(dir / "clip.mkv"));
-    ASSERT_TRUE(harness.runToEnd());
-    EXPECT_NEAR(static_cast<double>(harness.audio().back().stop), 2.0 * kSecond, 0.1 * kSecond);
-    EXPECT_LE(harness.largestAudioLead(), kSecond * 3 / 10);
 }
 
 TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {

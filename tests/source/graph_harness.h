@@ -56,28 +56,13 @@ public:
     DecodingGraph& graph() { return *graph_; }
     std::string logText() const { return window_.text(); }
 
-    std::vector<Sample> video() const {
-        std::lock_guard lock(mutex_);
-        return video_;
-    }
-    std::vector<Sample> audio() const {
-        std::lock_guard lock(mutex_);
-        return audio_;
-    }
-    std::vector<uint8_t> firstFrame() const {
-        std::lock_guard lock(mutex_);
-        return firstFrame_;
-    }
-    std::vector<uint8_t> pcm() const {
-        std::lock_guard lock(mutex_);
-        return pcm_;
-    }
+    std::vector<Sample> video() const { return locked(video_); }
+    std::vector<Sample> audio() const { return locked(audio_); }
+    std::vector<uint8_t> firstFrame() const { return locked(firstFrame_); }
+    std::vector<uint8_t> pcm() const { return locked(pcm_); }
     // How far (100 ns units) an audio sample ever started after the end of the video
     // delivered before it.
-    int64_t largestAudioLead() const {
-        std::lock_guard lock(mutex_);
-        return largestAudioLead_;
-    }
+    int64_t largestAudioLead() const { return locked(largestAudioLead_); }
     size_t videoCount() const { return videoCount_.load(); }
     size_t audioCount() const { return audioCount_.load(); }
 
@@ -85,6 +70,12 @@ public:
     std::function<int32_t(size_t index)> videoAnswer;
 
 private:
+    template <typename T>
+    T locked(const T& kept) const {
+        std::lock_guard lock(mutex_);
+        return kept;
+    }
+
     static int32_t onVideo(GrabbedSample& sample, void* context) {
         auto* self = static_cast<GraphHarness*>(context);
         const size_t index = self->videoCount_++;

@@ -1,22 +1,31 @@
 #include "tests/support/media.h"
 
+#include <endian.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <random>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 
-extern "C" {
-#include <libavutil/opt.h>
+namespace morvane::test {
+namespace {
+
+// Opens a file and reads its stream information; null when either fails.
+InputContextPtr openInput(const std::filesystem::path& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        return nullptr;
+    }
+    InputContextPtr input(raw);
+    return avformat_find_stream_info(input.get(), nullptr) < 0 ? nullptr : std::move(input);
 }
 
-namespace morvane::test {
+}  // namespace
 
 std::vector<uint8_t> makeTestFrame(int width, int height, int index) {
     const size_t stride = bitmapStride(width);
@@ -45,25 +54,20 @@ FramePtr makeNoiseYuvFrame(int format, int width, int height, int colourspace, i
     std::mt19937 random(seed);
     for (int plane = 0; plane < 3; ++plane) {
         const int rows = plane == 0 ? height : (height + 1) / 2;
-        for (int row = 0; row < rows; ++row) {
-            uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
-            std::generate_n(line, frame->linesize[plane],
-                            [&random] { return static_cast<uint8_t>(random()); });
-        }
+        std::generate_n(frame->data[plane], rows * frame->linesize[plane],
+                        [&random] { return static_cast<uint8_t>(random()); });
     }
     return frame;
 }
 
 std::vector<uint8_t> makeSolidFrame(int width, int height, uint8_t blue, uint8_t green,
                                     uint8_t red) {
+    const uint8_t pixel[] = {blue, green, red};
     const size_t stride = bitmapStride(width);
     std::vector<uint8_t> frame(stride * static_cast<size_t>(height), 0xEE);  // padding marked
-    for (int row = 0; row < height; ++row) {
-        uint8_t* pixel = frame.data() + static_cast<size_t>(row) * stride;
-        for (int column = 0; column < width; ++column, pixel += 3) {
-            pixel[0] = blue;
-            pixel[1] = green;
-            pixel[2] = red;
+    for (size_t row = 0; row < frame.size(); row += stride) {
+        for (int column = 0; column < width; ++column) {
+            std::memcpy(frame.data() + row + 3 * static_cast<size_t>(column), pixel, 3);
         }
     }
     return frame;
@@ -105,11 +109,8 @@ void writePng(const std::filesystem::path& path, int width, int height,
     frame->format = AV_PIX_FMT_RGBA;
     frame->width = width;
     frame->height = height;
-    ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
-    for (int row = 0; row < height; ++row) {
-        std::memcpy(frame->data[0] + row * frame->linesize[0], rgba.data() + row * width * 4,
-                    static_cast<size_t>(width) * 4);
-    }
+    frame->data[0] = const_cast<uint8_t*>(rgba.data());
+    frame->linesize[0] = width * 4;
     PacketPtr packet(av_packet_alloc());
     ASSERT_GE(avcodec_send_frame(context.get(), frame.get()), 0);
     ASSERT_GE(avcodec_receive_packet(context.get(), packet.get()), 0);
@@ -119,18 +120,14 @@ void writePng(const std::filesystem::path& path, int width, int height,
 
 ReadMedia readMedia(const std::filesystem::path& path) {
     ReadMedia media;
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
-        return media;
-    }
-    InputContextPtr input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
+    InputContextPtr input = openInput(path);
+    if (!input) {
         return media;
     }
     media.opened = true;
     media.formatName = input->iformat->name;
 
-    std::map<int, CodecContextPtr> decoders;
+    std::vector<CodecContextPtr> decoders(input->nb_streams);
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVCodecParameters* parameters = input->streams[i]->codecpar;
         if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -146,17 +143,24 @@ ReadMedia readMedia(const std::filesystem::path& path) {
             continue;
         }
         const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
-        CodecContextPtr context(avcodec_alloc_context3(decoder));
-        avcodec_parameters_to_context(context.get(), parameters);
-        context->pkt_timebase = input->streams[i]->time_base;
-        if (decoder != nullptr && avcodec_open2(context.get(), decoder, nullptr) >= 0) {
-            decoders[static_cast<int>(i)] = std::move(context);
+        decoders[i].reset(avcodec_alloc_context3(decoder));
+        avcodec_parameters_to_context(decoders[i].get(), parameters);
+        decoders[i]->pkt_timebase = input->streams[i]->time_base;
+        if (decoder == nullptr || avcodec_open2(decoders[i].get(), decoder, nullptr) < 0) {
+            decoders[i].reset();
         }
     }
 
-    PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
-    auto receive = [&](AVCodecContext* context, bool isVideo) {
+    // Decodes a packet of a stream (null: the end of it) and takes in what that gives.
+    auto decode = [&](size_t index, const AVPacket* packet) {
+        AVCodecContext* context = decoders[index].get();
+        if (context == nullptr) {
+            return;
+        }
+        if (avcodec_send_packet(context, packet) < 0) {
+            ++media.decodeErrors;
+        }
         for (;;) {
             const int received = avcodec_receive_frame(context, frame.get());
             if (received < 0) {
@@ -165,7 +169,7 @@ ReadMedia readMedia(const std::filesystem::path& path) {
                 }
                 return;
             }
-            if (isVideo) {
+            if (context->codec_type == AVMEDIA_TYPE_VIDEO) {
                 ++media.decodedVideoFrames;
                 if (frame->format == AV_PIX_FMT_YUV420P) {
                     const int y = frame->height / 2;
@@ -186,9 +190,6 @@ ReadMedia readMedia(const std::filesystem::path& path) {
                     for (int c = 0; c < channels; ++c) {
                         if (frame->format == AV_SAMPLE_FMT_FLTP) {
                             sum += reinterpret_cast<const float*>(frame->extended_data[c])[s];
-                        } else if (frame->format == AV_SAMPLE_FMT_S16P) {
-                            sum += reinterpret_cast<const int16_t*>(frame->extended_data[c])[s] /
-                                   32768.0F;
                         }
                     }
                     media.audio.push_back(sum / static_cast<float>(channels));
@@ -197,23 +198,17 @@ ReadMedia readMedia(const std::filesystem::path& path) {
             av_frame_unref(frame.get());
         }
     };
+    PacketPtr packet(av_packet_alloc());
     while (av_read_frame(input.get(), packet.get()) >= 0) {
         const AVStream* stream = input->streams[packet->stream_index];
-        const bool isVideo = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-        media.packets.push_back({isVideo, av_rescale_q(packet->pts, stream->time_base, {1, 1000}),
+        media.packets.push_back({stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO,
+                                 av_rescale_q(packet->pts, stream->time_base, {1, 1000}),
                                  (packet->flags & AV_PKT_FLAG_KEY) != 0});
-        auto decoder = decoders.find(packet->stream_index);
-        if (decoder != decoders.end()) {
-            if (avcodec_send_packet(decoder->second.get(), packet.get()) < 0) {
-                ++media.decodeErrors;
-            }
-            receive(decoder->second.get(), isVideo);
-        }
+        decode(static_cast<size_t>(packet->stream_index), packet.get());
         av_packet_unref(packet.get());
     }
-    for (auto& [index, decoder] : decoders) {
-        avcodec_send_packet(decoder.get(), nullptr);
-        receive(decoder.get(), input->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO);
+    for (size_t index = 0; index < decoders.size(); ++index) {
+        decode(index, nullptr);
     }
     return media;
 }
@@ -221,19 +216,15 @@ ReadMedia readMedia(const std::filesystem::path& path) {
 double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {
     // An AMF string key (16-bit length, then the bytes) followed by a number (type 0, then a
     // big-endian double).
-    std::string pattern;
-    pattern.push_back(static_cast<char>(key.size() >> 8));
-    pattern.push_back(static_cast<char>(key.size() & 0xFF));
-    pattern += key;
-    pattern.push_back('\0');
+    std::string pattern{static_cast<char>(key.size() >> 8), static_cast<char>(key.size() & 0xFF)};
+    pattern += key + '\0';
     const size_t at = fileBytes.find(pattern);
     if (at == std::string::npos || at + pattern.size() + 8 > fileBytes.size()) {
         return std::nan("");
     }
     uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) {
-        bits = (bits << 8) | static_cast<uint8_t>(fileBytes[at + pattern.size() + i]);
-    }
+    std::memcpy(&bits, fileBytes.data() + at + pattern.size(), sizeof bits);
+    bits = be64toh(bits);
     double value = 0;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -241,13 +232,9 @@ double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {
 
 std::string seekToMiddle(const std::filesystem::path& path) {
     constexpr AVRational kLibraryTimeBase{1, AV_TIME_BASE};
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+    InputContextPtr input = openInput(path);
+    if (!input) {
         return "cannot open";
-    }
-    InputContextPtr input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
-        return "no stream info";
     }
     const int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (video < 0) {
@@ -271,22 +258,17 @@ std::string seekToMiddle(const std::filesystem::path& path) {
 }
 
 double estimateFrequency(const std::vector<float>& samples, int sampleRate) {
-    int crossings = 0;
-    size_t first = 0;
-    size_t last = 0;
+    std::vector<size_t> rises;  // where the signal crosses zero upwards
     for (size_t i = 1; i < samples.size(); ++i) {
         if (samples[i - 1] < 0 && samples[i] >= 0) {
-            if (crossings == 0) {
-                first = i;
-            }
-            last = i;
-            ++crossings;
+            rises.push_back(i);
         }
     }
-    if (crossings < 2) {
+    if (rises.size() < 2) {
         return 0;
     }
-    return (crossings - 1) * static_cast<double>(sampleRate) / static_cast<double>(last - first);
+    return static_cast<double>(rises.size() - 1) * sampleRate /
+           static_cast<double>(rises.back() - rises.front());
 }
 
 }  // namespace morvane::test

@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
-#include "platform/bitmap_layout.h"
+#include "pixels/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 #include "tests/support/media.h"
 
 extern "C" {
 #include <libavutil/display.h>
-#include <libavutil/opt.h>
 }
 
 namespace morvane::test {
@@ -21,13 +20,11 @@ namespace {
 struct OutputStream {
     AVStream* stream = nullptr;
     CodecContextPtr codec;
-    int64_t nextPts = 0;
 };
 
-void drainEncoder(AVFormatContext* output, OutputStream& out, bool flush) {
-    if (flush) {
-        avcodec_send_frame(out.codec.get(), nullptr);
-    }
+// Sends a frame to the encoder (null: the end) and writes every packet it has ready.
+void encode(AVFormatContext* output, OutputStream& out, const AVFrame* frame) {
+    avcodec_send_frame(out.codec.get(), frame);
     PacketPtr packet(av_packet_alloc());
     while (avcodec_receive_packet(out.codec.get(), packet.get()) >= 0) {
         av_packet_rescale_ts(packet.get(), out.codec->time_base, out.stream->time_base);
@@ -71,7 +68,7 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
     std::vector<OutputStream> audio;
     OutputStream video;
     auto addAudio = [&] {
-        for (int i = 0; i < spec.audioStreams; ++i) {
+        for (int i = 0; !spec.audioCodec.empty() && i < spec.audioStreams; ++i) {
             audio.push_back(addStream(output.get(), spec.audioCodec, [&](AVCodecContext& c) {
                 const AVCodec* codec = c.codec;
                 c.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
@@ -82,7 +79,7 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
             }));
         }
     };
-    if (!spec.audioCodec.empty() && spec.audioFirst) {
+    if (spec.audioFirst) {
         addAudio();
     }
     if (!spec.videoCodec.empty()) {
@@ -108,13 +105,14 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
             av_display_rotation_set(reinterpret_cast<int32_t*>(matrix), spec.rotation);
         }
     }
-    if (!spec.audioCodec.empty() && !spec.audioFirst) {
+    if (!spec.audioFirst) {
         addAudio();
     }
     ASSERT_GE(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
     ASSERT_GE(avformat_write_header(output.get(), nullptr), 0);
 
-    const int frames = static_cast<int>(std::lround(spec.seconds * av_q2d(frameRate)));
+    const int frames =
+        video.codec ? static_cast<int>(std::lround(spec.seconds * av_q2d(frameRate))) : 0;
     FramePtr picture(av_frame_alloc());
     SwsContextPtr converter;
     std::vector<uint8_t> bgr(static_cast<size_t>(spec.width) * spec.height * 3);
@@ -140,48 +138,40 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
         av_channel_layout_copy(&sound->ch_layout, &c.ch_layout);
         ASSERT_GE(av_frame_get_buffer(sound.get(), 0), 0);
         SwrContext* swr = nullptr;
-        AVChannelLayout layout;
-        av_channel_layout_copy(&layout, &c.ch_layout);
-        swr_alloc_set_opts2(&swr, &layout, c.sample_fmt, c.sample_rate, &layout, AV_SAMPLE_FMT_S16,
-                            c.sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&layout);
+        swr_alloc_set_opts2(&swr, &sound->ch_layout, c.sample_fmt, c.sample_rate, &sound->ch_layout,
+                            AV_SAMPLE_FMT_S16, c.sample_rate, 0, nullptr);
         resampler.reset(swr);
         ASSERT_GE(swr_init(resampler.get()), 0);
     }
-    const int64_t totalSamples = static_cast<int64_t>(spec.seconds * spec.sampleRate);
+    const int64_t totalSamples =
+        audio.empty() ? 0 : static_cast<int64_t>(spec.seconds * spec.sampleRate);
 
     int frame = 0;
     int64_t samples = 0;
-    while ((video.codec && frame < frames) || (!audio.empty() && samples < totalSamples)) {
+    while (frame < frames || samples < totalSamples) {
         const double videoTime =
-            video.codec && frame < frames
-                ? (spec.frameTime ? spec.frameTime(frame) : frame / av_q2d(frameRate))
-                : 1e9;
-        const double audioTime = !audio.empty() && samples < totalSamples
-                                     ? static_cast<double>(samples) / spec.sampleRate
-                                     : 1e9;
+            frame == frames ? 1e9
+                            : (spec.frameTime ? spec.frameTime(frame) : frame / av_q2d(frameRate));
+        const double audioTime =
+            samples == totalSamples ? 1e9 : static_cast<double>(samples) / spec.sampleRate;
         if (videoTime <= audioTime) {
+            // Top-down rows: painted, or the moving pattern read from its last row up.
+            std::vector<uint8_t> pattern;
+            const uint8_t* source[4] = {bgr.data()};
+            int strides[4] = {spec.width * 3};
             if (spec.paint) {
                 spec.paint(frame, bgr.data(), spec.width * 3);
             } else {
-                // The moving pattern, turned top-down.
-                const std::vector<uint8_t> dib = makeTestFrame(spec.width, spec.height, frame);
-                const size_t dibStride = bitmapStride(spec.width);
-                for (int row = 0; row < spec.height; ++row) {
-                    std::memcpy(bgr.data() + static_cast<size_t>(row) * spec.width * 3,
-                                dib.data() + (spec.height - 1 - row) * dibStride,
-                                static_cast<size_t>(spec.width) * 3);
-                }
+                pattern = makeTestFrame(spec.width, spec.height, frame);
+                strides[0] = -static_cast<int>(bitmapStride(spec.width));
+                source[0] = pattern.data() + pattern.size() + strides[0];
             }
             av_frame_make_writable(picture.get());
-            const uint8_t* source[4] = {bgr.data(), nullptr, nullptr, nullptr};
-            const int strides[4] = {spec.width * 3, 0, 0, 0};
             sws_scale(converter.get(), source, strides, 0, spec.height, picture->data,
                       picture->linesize);
             picture->pts =
                 spec.frameTime ? static_cast<int64_t>(std::llround(videoTime * 1000)) : frame;
-            avcodec_send_frame(video.codec.get(), picture.get());
-            drainEncoder(output.get(), video, false);
+            encode(output.get(), video, picture.get());
             ++frame;
         } else {
             const int count =
@@ -194,17 +184,16 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
                 const uint8_t* input[1] = {pcm.data()};
                 swr_convert(resampler.get(), sound->data, count, input, count);
                 sound->pts = samples;
-                avcodec_send_frame(out.codec.get(), sound.get());
-                drainEncoder(output.get(), out, false);
+                encode(output.get(), out, sound.get());
             }
             samples += count;
         }
     }
     if (video.codec) {
-        drainEncoder(output.get(), video, true);
+        encode(output.get(), video, nullptr);
     }
     for (OutputStream& out : audio) {
-        drainEncoder(output.get(), out, true);
+        encode(output.get(), out, nullptr);
     }
     EXPECT_GE(av_write_trailer(output.get()), 0);
     avio_closep(&output->pb);

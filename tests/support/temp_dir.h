@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace morvane::test {
@@ -23,18 +22,5 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
-
-// Sets (or, with nullopt, unsets) an environment variable and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(std::string name, std::optional<std::string> value);
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv();
-
-private:
-    std::string name_;
-    std::optional<std::string> previous_;
-};
 
 }  // namespace morvane::test
