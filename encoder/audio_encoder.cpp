@@ -101,14 +101,13 @@ bool AudioEncoder::encode(const uint8_t* pcm, int64_t pts, const PacketHandler& 
         return false;
     }
     frame_->pts = pts;
-    if (avcodec_send_frame(context_.get(), frame_.get()) < 0) {
-        return false;
-    }
-    return receivePackets(context_.get(), packet_.get(), handler);
+    return sendFrame(context_.get(), frame_.get(), packet_.get(), handler);
 }
 
 void AudioEncoder::drain(const PacketHandler& handler) {
-    drainCodec(context_.get(), packet_.get(), handler);
+    if (context_) {
+        sendFrame(context_.get(), nullptr, packet_.get(), handler);
+    }
 }
 
 }  // namespace morvane

@@ -50,6 +50,16 @@ FlvEncoder::~FlvEncoder() {
     close();
 }
 
+AVStream* FlvEncoder::newStream(int id, std::string_view kind) {
+    AVStream* stream = avformat_new_stream(outputContext_.get(), nullptr);
+    if (stream == nullptr) {
+        fail("Could not alloc " + std::string(kind) + " stream\n");
+        return nullptr;
+    }
+    stream->id = id;
+    return stream;
+}
+
 bool FlvEncoder::opened(CodecOpenResult result, std::string_view kind) {
     switch (result) {
         case CodecOpenResult::NoEncoder:
@@ -113,11 +123,10 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
 }
 
 bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
-    audioStream_ = avformat_new_stream(outputContext_.get(), nullptr);
+    audioStream_ = newStream(1, "audio");
     if (audioStream_ == nullptr) {
-        return fail("Could not alloc audio stream\n");
+        return false;
     }
-    audioStream_->id = 1;
     const int64_t bitRate = kbpsToBitRate(audioKbps_);
     const AudioEncoderSettings settings{bitRate,     toleranceOf(bitRate),
                                         sampleRate_, bitsPerSample_,
@@ -133,11 +142,10 @@ bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
 }
 
 bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
-    videoStream_ = avformat_new_stream(outputContext_.get(), nullptr);
+    videoStream_ = newStream(0, "video");
     if (videoStream_ == nullptr) {
-        return fail("Could not alloc video stream\n");
+        return false;
     }
-    videoStream_->id = 0;
     // A source slower than one frame a second is encoded at one: a time base of 1/0 can never
     // open.
     const int frameRate = std::max(frameRate_, 1);

@@ -88,6 +88,8 @@ public:
 
 private:
     bool fail(std::string_view message);
+    // A new stream of the output, or nullptr after failing with "Could not alloc <kind> stream".
+    AVStream* newStream(int id, std::string_view kind);
     // True when the audio or video encoder opened; otherwise fails with what went wrong.
     bool opened(CodecOpenResult result, std::string_view kind);
     bool openAudioStream(const AVOutputFormat& format);

@@ -2,7 +2,11 @@
 
 namespace morvane {
 
-bool receivePackets(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler) {
+bool sendFrame(AVCodecContext* codec, const AVFrame* frame, AVPacket* packet,
+               const PacketHandler& handler) {
+    if (avcodec_send_frame(codec, frame) < 0) {
+        return false;
+    }
     for (;;) {
         const int received = avcodec_receive_packet(codec, packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
@@ -13,12 +17,6 @@ bool receivePackets(AVCodecContext* codec, AVPacket* packet, const PacketHandler
         }
         handler(*packet);
         av_packet_unref(packet);
-    }
-}
-
-void drainCodec(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler) {
-    if (codec != nullptr && avcodec_send_frame(codec, nullptr) >= 0) {
-        receivePackets(codec, packet, handler);
     }
 }
 

@@ -14,9 +14,9 @@ using PacketHandler = std::function<void(AVPacket& packet)>;
 // How opening one of the encoders went.
 enum class CodecOpenResult { Opened, NoEncoder, Refused };
 
-// Receives every packet the codec has ready and hands each over. False on a codec error.
-bool receivePackets(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler);
-// Flushes an open codec: every packet it still holds is handed over. Nothing without a codec.
-void drainCodec(AVCodecContext* codec, AVPacket* packet, const PacketHandler& handler);
+// Sends the codec a frame, or nullptr to flush it, and hands over every packet it has ready
+// then. False on a codec error.
+bool sendFrame(AVCodecContext* codec, const AVFrame* frame, AVPacket* packet,
+               const PacketHandler& handler);
 
 }  // namespace morvane

@@ -105,14 +105,13 @@ bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
         return false;
     }
     picture_->pts = nextFrameIndex_++;
-    if (avcodec_send_frame(context_.get(), picture_.get()) < 0) {
-        return false;
-    }
-    return receivePackets(context_.get(), packet_.get(), handler);
+    return sendFrame(context_.get(), picture_.get(), packet_.get(), handler);
 }
 
 void VideoEncoder::drain(const PacketHandler& handler) {
-    drainCodec(context_.get(), packet_.get(), handler);
+    if (context_) {
+        sendFrame(context_.get(), nullptr, packet_.get(), handler);
+    }
 }
 
 }  // namespace morvane
