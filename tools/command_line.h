@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+// Where a command-line run takes its watermark from.
+enum class WatermarkChoice { BesideTheProgram, File, None };
+
+// What a command-line run converts, and how. Starts from the built-in defaults.
+struct CommandLineOptions {
+    std::vector<std::string> sources;
+    std::string outputFolder = ".";
+    int32_t profile = 2;    // a row of the profile table; 4 is Custom
+    int32_t videoKbps = 0;  // for the Custom row, from the named or default profile
+    int32_t audioKbps = 0;
+    int32_t audioMode = 0;
+    int32_t sizeMode = 2;  // a row of the size-mode table; 4 is Custom
+    int32_t width = 0;     // for the Custom size, even
+    int32_t height = 0;
+    WatermarkChoice watermark = WatermarkChoice::BesideTheProgram;
+    std::string watermarkPath;
+    bool overwrite = false;
+    bool quiet = false;
+    std::string logPath = "morvane.log";
+};
+
+struct ParsedCommandLine {
+    enum class Action { ConvertStored, Convert, Help, Version, UsageError };
+    Action action = Action::ConvertStored;
+    CommandLineOptions options;
+    std::string error;  // for UsageError: one line naming the problem
+};
+
+// The arguments after the program's name. No arguments: the stored settings, as the window's
+// Convert! does.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// What --help prints.
+std::string helpText();
+
+}  // namespace morvane
