@@ -60,6 +60,29 @@ bool BatchRunner::startBatch() {
     return true;
 }
 
+bool BatchRunner::startFiles(const std::vector<std::string>& files) {
+    if (files.empty() || job_) {
+        return false;
+    }
+    panel_.lock(false);
+    SettingsStore& settings = services_.settings;
+    SourceFileList& sources = services_.sources;
+    for (const std::string& file : files) {
+        sources.append(file);
+    }
+    const std::string first = sources.takeFront();
+    settings.setNumber(keys::kMode, kModeFile);
+    settings.setText(keys::kSourceFile, first);
+    settings.setText(keys::kDestinationFile, defaultDestinationFile(first));
+    job_ = std::make_unique<ConversionJob>(
+        services_, first,
+        fileModeOutputPath(settings.getText(keys::kDestinationPath),
+                           settings.getText(keys::kDestinationFile)));
+    job_->start();
+    panel_.setConvertButton("Stop", true);
+    return true;
+}
+
 bool BatchRunner::stopAndFinish() {
     panel_.lock(false);
     const bool stopped = job_ != nullptr;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/conversion_job.h"
 #include "engine/engine_services.h"
@@ -33,6 +35,10 @@ public:
     // Fills the source list from the settings, makes the job of its first file and starts it.
     // False when there was nothing to convert ("No files found in ...").
     bool startBatch();
+    // Starts a batch of the given files, in their order, whatever the stored mode: each
+    // output is its source's base name and ".flv" in "Destination Path", as FILE mode names
+    // it. False when there is no file.
+    bool startFiles(const std::vector<std::string>& files);
     // Stops and destroys the running job, if any, and gives the panel back. True when a job
     // was ended. Called for the button, the dialog's close and the end-of-batch notice.
     bool stopAndFinish();

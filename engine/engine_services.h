@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 #include "batch/source_file_list.h"
@@ -9,6 +10,9 @@
 #include "settings/settings_store.h"
 
 namespace morvane {
+
+// "watermark.png" beside the program.
+std::filesystem::path defaultWatermarkPath();
 
 // What a conversion uses from the rest of the program.
 struct EngineServices {
@@ -21,6 +25,8 @@ struct EngineServices {
     // cannot be set up), once its message is logged and the half-written output is gone.
     // By default the settings are written and the process exits with this status.
     std::function<void(int status)> fatal;
+    // The image drawn over every frame when it can be read; an empty path draws none.
+    std::filesystem::path watermark = defaultWatermarkPath();
 };
 
 // The default `fatal`: writes the settings, then ends the process at once with `status`

@@ -7,7 +7,13 @@
 #include <optional>
 #include <string_view>
 
+#include <filesystem>
+#include <map>
+
+#include "batch/output_paths.h"
+#include "batch/source_folder.h"
 #include "settings/profiles.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_rules.h"
 
 namespace morvane {
@@ -248,6 +254,48 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     }
     parsed.action = ParsedCommandLine::Action::Convert;
     return parsed;
+}
+
+ConversionPlan planConversion(const std::vector<std::string>& sources) {
+    ConversionPlan plan;
+    std::map<std::string, std::string> sourceOfOutput;
+    for (const std::string& source : sources) {
+        std::error_code error;
+        if (!std::filesystem::exists(source, error)) {
+            return {{}, "cannot find '" + source + "'"};
+        }
+        std::vector<std::string> files;
+        if (std::filesystem::is_directory(source, error)) {
+            files = listSourceFolder(source);
+        } else {
+            files.push_back(source);
+        }
+        for (std::string& file : files) {
+            const std::string output = defaultDestinationFile(file);
+            const auto [taken, added] = sourceOfOutput.emplace(output, file);
+            if (!added) {
+                return {{},
+                        "'" + taken->second + "' and '" + file + "' would both write " + output};
+            }
+            plan.files.push_back(std::move(file));
+        }
+    }
+    return plan;
+}
+
+void applyOptions(const CommandLineOptions& options, SettingsStore& store, ProfileTable& table) {
+    resetToDefaults(store);
+    store.setText(keys::kDestinationPath, options.outputFolder);
+    editCustomVideoRate(store, options.videoKbps);
+    editCustomAudioRate(store, options.audioKbps);
+    store.setNumber(keys::kCustomAudioMode, options.audioMode);
+    seedCustomRow(store, table);
+    selectProfile(store, options.profile);
+    store.setNumber(keys::kSizeMode, options.sizeMode);
+    if (options.sizeMode == kCustomSizeMode) {
+        editWidth(store, options.width);
+        editHeight(store, options.height);
+    }
 }
 
 std::string helpText() {

@@ -38,6 +38,21 @@ struct ParsedCommandLine {
 // Convert! does.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
+// The files a command-line run converts, in order: each file source, and the files of each
+// folder source. `error` names the first source that is missing, or two sources that would
+// write the same output name; then there are no files.
+struct ConversionPlan {
+    std::vector<std::string> files;
+    std::string error;
+};
+ConversionPlan planConversion(const std::vector<std::string>& sources);
+
+class SettingsStore;
+class ProfileTable;
+// Fills a store (and the Custom row) from the built-in defaults and the options, as the window
+// would after the same choices.
+void applyOptions(const CommandLineOptions& options, SettingsStore& store, ProfileTable& table);
+
 // What --help prints.
 std::string helpText();
 

@@ -1,18 +1,31 @@
-// morvane-batch: does what pressing "Convert!" does, with the stored settings, without a
-// window. The log goes to "morvane.log" and to standard output. Exits 0 when every file of the
-// batch was done, 1 otherwise. SIGINT and SIGTERM act as the Stop button.
+// morvane-batch: converts the files and folders named on its command line with the options
+// given there, or, without arguments, does what pressing "Convert!" does with the stored
+// settings. The log goes to "morvane.log" (or --log) and to standard output. Exits 0 when
+// every file was converted, 1 otherwise, 2 for a wrong command line. SIGINT and SIGTERM act as
+// the Stop button.
 #include <signal.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "batch/batch_runner.h"
+#include "batch/output_paths.h"
 #include "batch/source_file_list.h"
 #include "log/console_log_window.h"
 #include "log/conversion_log.h"
 #include "settings/process_settings.h"
+#include "settings/settings_location.h"
 #include "settings/settings_rules.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -50,9 +63,140 @@ bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& awaited) {
     return false;
 }
 
+int usageError(const std::string& problem) {
+    std::fprintf(stderr, "morvane-batch: %s\nTry 'morvane-batch --help' for more information.\n",
+                 problem.c_str());
+    return 2;
+}
+
+// Runs the batch that `start` begins until it ends or a stop signal comes; 0 when it ended by
+// itself with every one of `expected` files done (any number for 0), 1 otherwise.
+template <typename Start>
+int runBatch(EngineServices& services, HeadlessOwner& owner, const sigset_t& awaited,
+             size_t expected, Start start) {
+    BatchRunner runner(services, owner);
+    start(runner);
+    if (!runner.isRunning()) {
+        return 1;
+    }
+    const bool stopped = waitForEndOrSignal(owner, awaited);
+    const ConversionJob& job = *runner.currentJob();
+    const bool allDone = !stopped && job.filesNotDone == 0 && job.filesDone > 0 &&
+                         (expected == 0 || static_cast<size_t>(job.filesDone) == expected);
+    runner.stopAndFinish();
+    return allDone ? 0 : 1;
+}
+
+// The stored settings, as the window's Convert! uses them; written back at the end.
+int convertStored(const sigset_t& awaited) {
+    std::error_code error;
+    if (!std::filesystem::exists(defaultSettingsFilePath(), error)) {
+        std::fprintf(stderr,
+                     "morvane-batch: nothing to convert: no settings are stored. Name the files "
+                     "to convert (morvane-batch --help), or choose them in the window.\n");
+        return 2;
+    }
+    SettingsStore& settings = processSettingsStore();
+    ConversionLog& log = processLog();
+    ConsoleLogWindow window(stdout);
+    log.open();
+    log.setWindow(&window);
+    loadAndValidate(settings);
+
+    HeadlessOwner owner;
+    EngineServices services{settings,
+                            processProfileTable(),
+                            processSourceFileList(),
+                            log,
+                            owner,
+                            [&settings](int status) { endProcess(settings, status); }};
+    const int status =
+        runBatch(services, owner, awaited, 0, [](BatchRunner& runner) { runner.convertPressed(); });
+    settings.writeAll();
+    log.setWindow(nullptr);
+    log.close();
+    return status;
+}
+
+// The files and options of the command line, from the built-in defaults; no settings written.
+int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
+    const ConversionPlan plan = planConversion(options.sources);
+    if (!plan.error.empty()) {
+        return usageError(plan.error);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options.outputFolder, error);
+    if (!std::filesystem::is_directory(options.outputFolder, error)) {
+        std::fprintf(stderr, "morvane-batch: cannot make the output folder '%s'\n",
+                     options.outputFolder.c_str());
+        return 1;
+    }
+    SettingsStore settings(nullptr);
+    ProfileTable profiles;
+    applyOptions(options, settings, profiles);
+    ConversionLog log;
+    ConsoleLogWindow window(stdout);
+    log.open(options.logPath);
+    if (!options.quiet) {
+        log.setWindow(&window);
+    }
+
+    // An output that exists is left alone unless --overwrite says otherwise.
+    std::vector<std::string> files;
+    for (const std::string& file : plan.files) {
+        const std::filesystem::path output =
+            std::filesystem::path(options.outputFolder) / defaultDestinationFile(file);
+        if (!options.overwrite && std::filesystem::exists(output, error)) {
+            log.writeLine("Skipped " + file + ": " + output.string() +
+                          " exists already (--overwrite replaces it).\n\n");
+        } else {
+            files.push_back(file);
+        }
+    }
+    int status = files.size() == plan.files.size() ? 0 : 1;
+    if (!files.empty()) {
+        SourceFileList sources;
+        HeadlessOwner owner;
+        EngineServices services{settings, profiles, sources,
+                                log,      owner,    [](int exitStatus) { ::_exit(exitStatus); }};
+        switch (options.watermark) {
+            case WatermarkChoice::BesideTheProgram:
+                break;
+            case WatermarkChoice::File:
+                services.watermark = options.watermarkPath;
+                break;
+            case WatermarkChoice::None:
+                services.watermark.clear();
+                break;
+        }
+        const int batch = runBatch(services, owner, awaited, files.size(),
+                                   [&files](BatchRunner& runner) { runner.startFiles(files); });
+        status = std::max(status, batch);
+    }
+    log.setWindow(nullptr);
+    log.close();
+    return status;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const ParsedCommandLine parsed =
+        parseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    switch (parsed.action) {
+        case ParsedCommandLine::Action::Help:
+            std::fputs(helpText().c_str(), stdout);
+            return 0;
+        case ParsedCommandLine::Action::Version:
+            std::puts("morvane-batch 1.0");
+            return 0;
+        case ParsedCommandLine::Action::UsageError:
+            return usageError(parsed.error);
+        case ParsedCommandLine::Action::ConvertStored:
+        case ParsedCommandLine::Action::Convert:
+            break;
+    }
+
     // The stop signals and the end signal are taken by the main thread alone: block them
     // before any thread exists.
     sigset_t awaited;
@@ -61,34 +205,7 @@ int main() {
     sigaddset(&awaited, SIGTERM);
     sigaddset(&awaited, kEndSignal);
     pthread_sigmask(SIG_BLOCK, &awaited, nullptr);
-
-    SettingsStore& settings = processSettingsStore();
-    SourceFileList& sources = processSourceFileList();
-    ProfileTable& profiles = processProfileTable();
-    ConversionLog& log = processLog();
-    ConsoleLogWindow window(stdout);
-    log.open();
-    log.setWindow(&window);
-    loadAndValidate(settings);
-
-    HeadlessOwner owner;
-    EngineServices services{settings, profiles,
-                            sources,  log,
-                            owner,    [&settings](int status) { endProcess(settings, status); }};
-    int status = 1;
-    {
-        BatchRunner runner(services, owner);
-        runner.convertPressed();
-        if (runner.isRunning()) {
-            const bool stopped = waitForEndOrSignal(owner, awaited);
-            const ConversionJob& job = *runner.currentJob();
-            const bool allDone = !stopped && job.filesNotDone == 0 && job.filesDone > 0;
-            runner.stopAndFinish();
-            status = allDone ? 0 : 1;
-        }
-    }
-    settings.writeAll();
-    log.setWindow(nullptr);
-    log.close();
-    return status;
+    return parsed.action == ParsedCommandLine::Action::ConvertStored
+               ? convertStored(awaited)
+               : convertNamed(parsed.options, awaited);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <iterator>
@@ -50,11 +51,11 @@ void writeSettings(const test::TempDir& dir, int mode, const std::string& source
                         "\"Custom Audio Mode\"=dword:00000001\n");
 }
 
-// Runs morvane-batch in the test's folder; `whileRunning` is called with the child's pid and
-// what it has printed so far until it ends. Gives the exit status (-1 when it did not exit
-// normally) and all it printed.
+// Runs morvane-batch with `arguments` in the test's folder; `whileRunning` is called with the
+// child's pid and what it has printed so far until it ends. Gives the exit status (-1 when it
+// did not exit normally) and all it printed on standard output.
 std::pair<int, std::string> runBatch(
-    const test::TempDir& dir,
+    const test::TempDir& dir, std::vector<std::string> arguments = {},
     const std::function<void(pid_t, const std::string&)>& whileRunning = {}) {
     const fs::path output = dir / "stdout.txt";
     posix_spawn_file_actions_t actions;
@@ -66,9 +67,14 @@ std::pair<int, std::string> runBatch(
     std::string config = "XDG_CONFIG_HOME=" + (dir / "config").string();
     std::string program = MORVANE_BATCH_PATH;
     char env[] = "env";
-    char* const argv[] = {env, config.data(), program.data(), nullptr};
+    std::vector<char*> argv = {env, config.data(), program.data()};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, "/usr/bin/env", &actions, nullptr, argv, environ);
+    const int spawned =
+        ::posix_spawn(&child, "/usr/bin/env", &actions, nullptr, argv.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start /usr/bin/env for " << MORVANE_BATCH_PATH;
@@ -143,7 +149,7 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
 
     bool signalled = false;
     const auto [status, output] =
-        runBatch(dir, [&signalled](pid_t child, const std::string& printed) {
+        runBatch(dir, {}, [&signalled](pid_t child, const std::string& printed) {
             if (!signalled && printed.find("Converting process... ") != std::string::npos) {
                 ::kill(child, SIGTERM);
                 signalled = true;
@@ -160,6 +166,77 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     EXPECT_TRUE(fs::is_empty(dir / "out"));
     EXPECT_EQ(test::readFile(settingsPath(dir)), "; edited by hand\r\n" + written)
         << "the settings were not written back as they were";
+}
+
+TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing) {
+    test::TempDir dir;
+    test::ClipSpec clip;
+    clip.seconds = 1.0;
+    fs::create_directories(dir / "more");
+    test::writeClip(dir / "a.mkv", clip);
+    test::writeClip(dir / "more/b.mkv", clip);
+    test::writeFile(dir / "more/c.flv", "an output of an earlier run");
+
+    const auto [status, output] = runBatch(
+        dir, {"a.mkv", "more", "-o", "made/here", "--size=101x81", "--audio", "off", "-q"});
+
+    EXPECT_EQ(status, 0) << test::readFile(dir / "morvane.log");
+    EXPECT_EQ(output, "");
+    EXPECT_NE(test::readFile(dir / "morvane.log").find("done\n"), std::string::npos);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "made/here")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.flv", "b.flv"}));
+    const test::ReadMedia media = test::readMedia(dir / "made/here/b.flv");
+    EXPECT_EQ(media.width, 100);  // made even
+    EXPECT_EQ(media.height, 80);
+    EXPECT_EQ(media.audioCodec, 0);
+    EXPECT_FALSE(fs::exists(dir / "config")) << "a command-line run wrote settings";
+}
+
+TEST(MorvaneBatch, LeavesAnExistingOutputUnlessToldToReplaceIt) {
+    test::TempDir dir;
+    test::ClipSpec clip;
+    clip.seconds = 1.0;
+    test::writeClip(dir / "a.mkv", clip);
+    test::writeFile(dir / "a.flv", "kept");
+
+    const auto [kept, keptOutput] = runBatch(dir, {"a.mkv"});
+    EXPECT_EQ(kept, 1);
+    EXPECT_NE(keptOutput.find("--overwrite"), std::string::npos) << keptOutput;
+    EXPECT_EQ(test::readFile(dir / "a.flv"), "kept");
+
+    const auto [replaced, replacedOutput] = runBatch(dir, {"--overwrite", "a.mkv"});
+    EXPECT_EQ(replaced, 0) << replacedOutput;
+    EXPECT_TRUE(test::readMedia(dir / "a.flv").opened);
+}
+
+TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
+    test::TempDir dir;
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    test::writeFile(dir / "x/clip.mkv", "");
+    test::writeFile(dir / "y/clip.avi", "");
+    const std::vector<std::vector<std::string>> wrong = {
+        {"--size=1x1", "x/clip.mkv", "-o", "out"},
+        {"--frob", "x/clip.mkv", "-o", "out"},
+        {"missing.mkv", "-o", "out"},
+        {"x/clip.mkv", "y/clip.avi", "-o", "out"},
+        {"-o", "out"},
+        {},  // no settings stored either
+    };
+    for (const std::vector<std::string>& arguments : wrong) {
+        const auto [status, output] = runBatch(dir, arguments);
+        EXPECT_EQ(status, 2) << arguments.size();
+        EXPECT_EQ(output, "");
+        EXPECT_FALSE(fs::exists(dir / "out"));
+        EXPECT_FALSE(fs::exists(dir / "morvane.log"));
+    }
+    const auto [status, help] = runBatch(dir, {"--help"});
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(help.starts_with("Usage: morvane-batch [OPTION]... SOURCE...")) << help;
 }
 
 }  // namespace
