@@ -152,21 +152,18 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 break;
             }
             case kVideoKbpsOption:
-                videoKbps = numberIn(value, kCustomVideoRange);
-                if (!videoKbps) {
-                    return usageError("--video-kbps takes a number " +
-                                      rangeText(kCustomVideoRange) + ", not '" +
+            case kAudioKbpsOption: {
+                const bool video = option == kVideoKbpsOption;
+                const ValueRange range = video ? kCustomVideoRange : kCustomAudioRange;
+                const std::optional<int32_t> kbps = numberIn(value, range);
+                if (!kbps) {
+                    return usageError(std::string(video ? "--video-kbps" : "--audio-kbps") +
+                                      " takes a number " + rangeText(range) + ", not '" +
                                       std::string(value) + "'");
                 }
+                (video ? videoKbps : audioKbps) = kbps;
                 break;
-            case kAudioKbpsOption:
-                audioKbps = numberIn(value, kCustomAudioRange);
-                if (!audioKbps) {
-                    return usageError("--audio-kbps takes a number " +
-                                      rangeText(kCustomAudioRange) + ", not '" +
-                                      std::string(value) + "'");
-                }
-                break;
+            }
             case kAudioOption:
                 audioMode = indexOf(kAudioNames, value);
                 if (!audioMode) {
