@@ -13,9 +13,11 @@ namespace morvane {
 // The record of what conversions do, in two sinks: the log file and a log window. Callers pass
 // finished UTF-8 text that holds its own line breaks; the log adds nothing.
 //
-// Any thread may write. Each text reaches the file as one write at its end (the file is opened
-// for appending), so lines of different threads never split each other, and the two sinks see
-// the texts in the same order.
+// Any thread may write. The file receives whole lines only, all the lines a text completes as
+// one write at its end (the file is opened for appending), so that neither the lines of other
+// threads nor those of other processes logging into the same file ever split them; the
+// unfinished end of a line waits for its break, or for close(). The window gets each text at
+// once, and the two sinks see the texts in the same order.
 class ConversionLog {
 public:
     static constexpr std::string_view kFileName = "morvane.log";
@@ -39,9 +41,12 @@ public:
 
 private:
     void write(std::string_view text, bool isLink);
+    // Writes what is pending to the file: its whole lines, or also an unfinished end.
+    void flushLocked(bool withUnfinishedLine);
 
     mutable std::mutex mutex_;
     UniqueFd file_;                // guarded by mutex_
+    std::string pending_;          // guarded by mutex_: text for the file not yet written
     LogWindow* window_ = nullptr;  // guarded by mutex_
 };
 

@@ -51,16 +51,13 @@ void writeSettings(const test::TempDir& dir, int mode, const std::string& source
                         "\"Custom Audio Mode\"=dword:00000001\n");
 }
 
-// Runs morvane-batch with `arguments` in the test's folder; `whileRunning` is called with the
-// child's pid and what it has printed so far until it ends. Gives the exit status (-1 when it
-// did not exit normally) and all it printed on standard output.
-std::pair<int, std::string> runBatch(
-    const test::TempDir& dir, std::vector<std::string> arguments = {},
-    const std::function<void(pid_t, const std::string&)>& whileRunning = {}) {
-    const fs::path output = dir / "stdout.txt";
+// Starts morvane-batch with `arguments` in the test's folder, its standard output into
+// `stdoutFile`; -1 when it cannot be started.
+pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
+                 const fs::path& stdoutFile) {
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFile.c_str(),
                                        O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
     // As a script would: env XDG_CONFIG_HOME=... morvane-batch.
@@ -78,25 +75,50 @@ std::pair<int, std::string> runBatch(
     ::posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start /usr/bin/env for " << MORVANE_BATCH_PATH;
-        return {-1, ""};
+        return -1;
     }
+    return child;
+}
+
+// Waits for a started morvane-batch to end, calling `whileRunning` meanwhile; its exit status,
+// or -1 when it did not exit normally or in time.
+int finishBatch(pid_t child, const std::function<void()>& whileRunning = {}) {
     int status = 0;
-    auto endedOrWatched = [&] {
+    auto ended = [&] {
         if (::waitpid(child, &status, WNOHANG) == child) {
             return true;
         }
         if (whileRunning) {
-            whileRunning(child, test::readFile(output));
+            whileRunning();
         }
         return false;
     };
-    const bool ended = test::waitUntil(endedOrWatched, 120s);
-    if (!ended) {
+    if (!test::waitUntil(ended, 120s)) {
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
         ADD_FAILURE() << "morvane-batch did not end within 120 s";
+        return -1;
     }
-    return {ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFile(output)};
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs morvane-batch with `arguments` in the test's folder; `whileRunning` is called with the
+// child's pid and what it has printed so far until it ends. Gives the exit status (-1 when it
+// did not exit normally) and all it printed on standard output.
+std::pair<int, std::string> runBatch(
+    const test::TempDir& dir, std::vector<std::string> arguments = {},
+    const std::function<void(pid_t, const std::string&)>& whileRunning = {}) {
+    const fs::path output = dir / "stdout.txt";
+    const pid_t child = startBatch(dir, std::move(arguments), output);
+    if (child < 0) {
+        return {-1, ""};
+    }
+    const int status = finishBatch(child, [&] {
+        if (whileRunning) {
+            whileRunning(child, test::readFile(output));
+        }
+    });
+    return {status, test::readFile(output)};
 }
 
 TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
@@ -237,6 +259,56 @@ TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
     const auto [status, help] = runBatch(dir, {"--help"});
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(help.starts_with("Usage: morvane-batch [OPTION]... SOURCE...")) << help;
+}
+
+// Four runs at once into one folder, logging into one file, as a scheduler fanning out a
+// library would start them: every output whole, every log line whole, no settings.
+TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
+    test::TempDir dir;
+    test::ClipSpec clip;
+    clip.seconds = 2.0;
+    constexpr int kRuns = 4;
+    std::vector<pid_t> children;
+    for (int run = 0; run < kRuns; ++run) {
+        const std::string name = "clip" + std::to_string(run);
+        test::writeClip(dir / (name + ".mkv"), clip);
+    }
+    for (int run = 0; run < kRuns; ++run) {
+        const std::string name = "clip" + std::to_string(run);
+        children.push_back(startBatch(dir, {name + ".mkv", "-o", "out"},
+                                      dir / ("stdout" + std::to_string(run) + ".txt")));
+    }
+    for (const pid_t child : children) {
+        ASSERT_GE(child, 0);
+        EXPECT_EQ(finishBatch(child), 0);
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / "out")) {
+        names.push_back(entry.path().filename().string());
+        EXPECT_EQ(test::readMedia(entry.path()).decodedVideoFrames, 50) << names.back();
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"clip0.flv", "clip1.flv", "clip2.flv", "clip3.flv"}));
+    // Each run's lines stand whole in the shared log, in the order its own output has them.
+    const std::string log = test::readFile(dir / "morvane.log");
+    for (int run = 0; run < kRuns; ++run) {
+        const std::string printed = test::readFile(dir / ("stdout" + std::to_string(run) + ".txt"));
+        size_t from = 0;
+        size_t lineStart = 0;
+        while (lineStart < printed.size()) {
+            const size_t lineEnd = printed.find('\n', lineStart);
+            const std::string line = printed.substr(lineStart, lineEnd - lineStart + 1);
+            if (line.size() > 1) {
+                const size_t at = log.find(line, from);
+                ASSERT_NE(at, std::string::npos) << "not whole in the log: " << line;
+                ASSERT_TRUE(at == 0 || log[at - 1] == '\n') << "split in the log: " << line;
+                from = at + line.size();
+            }
+            lineStart = lineEnd == std::string::npos ? printed.size() : lineEnd + 1;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "config")) << "a command-line run wrote settings";
 }
 
 }  // namespace
