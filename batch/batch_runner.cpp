@@ -47,17 +47,18 @@ bool BatchRunner::startBatch() {
             panel_.lock(true);
             return false;
         }
-        job_ = std::make_unique<ConversionJob>(services_, first,
-                                               directoryBatchOutputPath(destination, first));
+        startJob(first, directoryBatchOutputPath(destination, first));
     } else {
         settings.setText(keys::kSourceFile, first);
-        job_ = std::make_unique<ConversionJob>(
-            services_, first,
-            fileModeOutputPath(destination, settings.getText(keys::kDestinationFile)));
+        startJob(first, fileModeOutputPath(destination, settings.getText(keys::kDestinationFile)));
     }
+    return true;
+}
+
+void BatchRunner::startJob(const std::string& source, const std::string& output) {
+    job_ = std::make_unique<ConversionJob>(services_, source, output);
     job_->start();
     panel_.setConvertButton("Stop", true);
-    return true;
 }
 
 bool BatchRunner::startFiles(const std::vector<std::string>& files) {
@@ -74,12 +75,8 @@ bool BatchRunner::startFiles(const std::vector<std::string>& files) {
     settings.setNumber(keys::kMode, kModeFile);
     settings.setText(keys::kSourceFile, first);
     settings.setText(keys::kDestinationFile, defaultDestinationFile(first));
-    job_ = std::make_unique<ConversionJob>(
-        services_, first,
-        fileModeOutputPath(settings.getText(keys::kDestinationPath),
-                           settings.getText(keys::kDestinationFile)));
-    job_->start();
-    panel_.setConvertButton("Stop", true);
+    startJob(first, fileModeOutputPath(settings.getText(keys::kDestinationPath),
+                                       settings.getText(keys::kDestinationFile)));
     return true;
 }
 

@@ -51,6 +51,8 @@ public:
     bool isRunning() const { return job_ != nullptr; }
 
 private:
+    void startJob(const std::string& source, const std::string& output);
+
     EngineServices& services_;
     BatchPanel& panel_;
     std::unique_ptr<ConversionJob> job_;

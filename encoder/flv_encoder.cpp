@@ -33,6 +33,10 @@ int toleranceOf(int64_t bitRate) {
 
 }  // namespace
 
+std::filesystem::path FlvEncoder::defaultWatermarkPath() {
+    return executableDirectory() / "watermark.png";
+}
+
 FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
                        int bitsPerSample, int channels, ConversionLog& log)
     : width_(width),
@@ -43,7 +47,7 @@ FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int 
       bitsPerSample_(bitsPerSample),
       channels_(channels),
       log_(log),
-      watermarkPath_(executableDirectory() / "watermark.png"),
+      watermarkPath_(defaultWatermarkPath()),
       picturePool_(BufferPool::create(kKeptPictureBytes)) {}
 
 FlvEncoder::~FlvEncoder() {

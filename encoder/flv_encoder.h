@@ -31,6 +31,9 @@ namespace morvane {
 // and audioFrameBytes() may be read at any time without the lock.
 class FlvEncoder {
 public:
+    // "watermark.png" in the executable's folder.
+    static std::filesystem::path defaultWatermarkPath();
+
     FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
                int bitsPerSample, int channels, ConversionLog& log);
     FlvEncoder(const FlvEncoder&) = delete;
@@ -40,7 +43,7 @@ public:
     void setFrameRate(int frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }
     void setHeight(int height) { height_ = height; }
-    // By default "watermark.png" in the executable's folder.
+    // By default defaultWatermarkPath(); an empty path draws none.
     void setWatermarkPath(std::filesystem::path path) { watermarkPath_ = std::move(path); }
 
     void lock() { mutex_.lock(); }

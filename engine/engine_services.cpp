@@ -2,13 +2,7 @@
 
 #include <unistd.h>
 
-#include "platform/executable_path.h"
-
 namespace morvane {
-
-std::filesystem::path defaultWatermarkPath() {
-    return executableDirectory() / "watermark.png";
-}
 
 void endProcess(SettingsStore& settings, int status) {
     settings.writeAll();

@@ -4,15 +4,13 @@
 #include <functional>
 
 #include "batch/source_file_list.h"
+#include "encoder/flv_encoder.h"
 #include "engine/batch_listener.h"
 #include "log/conversion_log.h"
 #include "settings/profiles.h"
 #include "settings/settings_store.h"
 
 namespace morvane {
-
-// "watermark.png" beside the program.
-std::filesystem::path defaultWatermarkPath();
 
 // What a conversion uses from the rest of the program.
 struct EngineServices {
@@ -26,7 +24,7 @@ struct EngineServices {
     // By default the settings are written and the process exits with this status.
     std::function<void(int status)> fatal;
     // The image drawn over every frame when it can be read; an empty path draws none.
-    std::filesystem::path watermark = defaultWatermarkPath();
+    std::filesystem::path watermark = FlvEncoder::defaultWatermarkPath();
 };
 
 // The default `fatal`: writes the settings, then ends the process at once with `status`

@@ -24,12 +24,15 @@ bool takesDirectConversion(const AVFrame& frame, int width, int height) {
            frame.linesize[1] > 0 && frame.linesize[2] > 0;
 }
 
+const int* swsCoefficientsOf(const AVFrame& frame) {
+    return sws_getCoefficients(frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT
+                                                                         : frame.colorspace);
+}
+
 YuvToBgrCoefficients coefficientsOf(const AVFrame& frame) {
-    const int colourspace =
-        frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
     // libswscale's table: the V-to-red, U-to-blue, U-to-green and V-to-green gains of a
     // limited-range source, in 1/65536.
-    const int* table = sws_getCoefficients(colourspace);
+    const int* table = swsCoefficientsOf(frame);
     const bool fullRange =
         frame.format == AV_PIX_FMT_YUVJ420P || frame.color_range == AVCOL_RANGE_JPEG;
     const double chroma = fullRange ? 224.0 / 255.0 : 1.0;

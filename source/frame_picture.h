@@ -12,6 +12,9 @@ namespace morvane {
 // width x height: YUV 4:2:0 of that very size, on a processor where that road is the faster.
 // Other frames go through libswscale.
 bool takesDirectConversion(const AVFrame& frame, int width, int height);
+// libswscale's colour table for the frame's matrix (BT.601 when unspecified, as libswscale's
+// default).
+const int* swsCoefficientsOf(const AVFrame& frame);
 // The matrix and range that libswscale would use for the frame.
 YuvToBgrCoefficients coefficientsOf(const AVFrame& frame);
 // The frame's planes with its coefficients; valid while the frame keeps its buffers.

@@ -32,10 +32,8 @@ bool VideoBranch::configureScaler(const AVFrame& frame) {
         return false;
     }
     // The picture's own colour matrix and range, into full-range RGB.
-    const int colourspace =
-        frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
     const int fullRange = frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
-    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(colourspace), fullRange,
+    sws_setColorspaceDetails(scaler_.get(), swsCoefficientsOf(frame), fullRange,
                              sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     return true;
 }

@@ -119,10 +119,6 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     argv.push_back(nullptr);
 
     CommandLineOptions& o = parsed.options;
-    const Profile& defaults = ProfileTable::presetRow(o.profile);
-    o.videoKbps = defaults.videoKbps;
-    o.audioKbps = defaults.audioKbps;
-    o.audioMode = defaults.audioMode;
     std::optional<int32_t> videoKbps;
     std::optional<int32_t> audioKbps;
     std::optional<int32_t> audioMode;
@@ -237,17 +233,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (o.sources.empty()) {
         return usageError("no source to convert");
     }
+    // The rates and audio of the named profile, unless one is given: then it is the Custom row.
+    const Profile& named = ProfileTable::presetRow(o.profile);
+    o.videoKbps = videoKbps.value_or(named.videoKbps);
+    o.audioKbps = audioKbps.value_or(named.audioKbps);
+    o.audioMode = audioMode.value_or(named.audioMode);
     if (videoKbps || audioKbps || audioMode) {
-        const Profile& named = ProfileTable::presetRow(o.profile);
-        o.videoKbps = videoKbps.value_or(named.videoKbps);
-        o.audioKbps = audioKbps.value_or(named.audioKbps);
-        o.audioMode = audioMode.value_or(named.audioMode);
         o.profile = ProfileTable::kCustomRow;
-    } else {
-        const Profile& named = ProfileTable::presetRow(o.profile);
-        o.videoKbps = named.videoKbps;
-        o.audioKbps = named.audioKbps;
-        o.audioMode = named.audioMode;
     }
     parsed.action = ParsedCommandLine::Action::Convert;
     return parsed;

@@ -20,20 +20,20 @@ namespace morvane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ClipSpec;
+using test::ClipRecipe;
 using test::EngineHarness;
 using test::readMedia;
 
-ClipSpec clipOf(int width, int height, double seconds, const char* container = "matroska",
-                const char* video = "mpeg4", const char* audio = "aac") {
-    ClipSpec spec;
-    spec.container = container;
-    spec.videoCodec = video;
-    spec.audioCodec = audio;
-    spec.width = width;
-    spec.height = height;
-    spec.seconds = seconds;
-    return spec;
+ClipRecipe clipOf(int width, int height, double seconds, const char* container = "matroska",
+                  const char* video = "mpeg4", const char* audio = "aac") {
+    ClipRecipe recipe;
+    recipe.container = container;
+    recipe.videoCodec = video;
+    recipe.audioCodec = audio;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.seconds = seconds;
+    return recipe;
 }
 
 // Clips shared by the tests of this file, made once.

@@ -58,9 +58,9 @@ protected:
     // The good clip that every bad file is made from, written once for the suite.
     static void SetUpTestSuite() {
         TempDir dir;
-        test::ClipSpec spec;
-        spec.videoCodec = "libx264";
-        writeClip(dir / "good.mkv", spec);
+        test::ClipRecipe recipe;
+        recipe.videoCodec = "libx264";
+        writeClip(dir / "good.mkv", recipe);
         good_ = readFile(dir / "good.mkv");
     }
     static inline std::string good_;
@@ -91,10 +91,10 @@ INSTANTIATE_TEST_SUITE_P(Files, BadInputs, ::testing::ValuesIn(kBadInputs),
 
 TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUse) {
     TempDir dir;
-    test::ClipSpec audioOnly;
+    test::ClipRecipe audioOnly;
     audioOnly.videoCodec = "";
     writeClip(dir / "audio-only.mkv", audioOnly);
-    test::ClipSpec huge;
+    test::ClipRecipe huge;
     huge.container = "nut";
     huge.videoCodec = "rawvideo";
     huge.audioCodec = "";

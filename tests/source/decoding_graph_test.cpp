@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::callFromAnotherThread;
-using test::ClipSpec;
+using test::ClipRecipe;
 using test::GraphHarness;
 using test::TempDir;
 using test::waitUntil;
@@ -28,16 +28,16 @@ constexpr int64_t kSecond = 10000000;
 struct Fixture {
     const char* name;
     const char* file;
-    ClipSpec spec;
+    ClipRecipe recipe;
     PcmFormat asked = {44100, 2, 16};
 };
 
-ClipSpec clip(const char* container, const char* video, const char* audio) {
-    ClipSpec spec;
-    spec.container = container;
-    spec.videoCodec = video;
-    spec.audioCodec = audio;
-    return spec;
+ClipRecipe clip(const char* container, const char* video, const char* audio) {
+    ClipRecipe recipe;
+    recipe.container = container;
+    recipe.videoCodec = video;
+    recipe.audioCodec = audio;
+    return recipe;
 }
 
 // The first channel of 16- or 32-bit PCM, as floats.
@@ -57,23 +57,23 @@ class Formats : public ::testing::TestWithParam<Fixture> {};
 TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
     TempDir dir;
     const Fixture& fixture = GetParam();
-    const ClipSpec& spec = fixture.spec;
+    const ClipRecipe& recipe = fixture.recipe;
     const PcmFormat& asked = fixture.asked;
-    writeClip(dir / fixture.file, spec);
+    writeClip(dir / fixture.file, recipe);
     GraphHarness harness;
     ASSERT_TRUE(harness.build(dir / fixture.file, asked)) << harness.logText();
-    const double rate = static_cast<double>(spec.frameRateNum) / spec.frameRateDen;
+    const double rate = static_cast<double>(recipe.frameRateNum) / recipe.frameRateDen;
     EXPECT_EQ(harness.graph().frameWidth(), 320);
     EXPECT_EQ(harness.graph().frameHeight(), 240);
     EXPECT_NEAR(harness.graph().frameRate(), rate, 0.01);
     EXPECT_TRUE(harness.graph().audioEnabled());
-    EXPECT_NEAR(static_cast<double>(harness.graph().duration()), spec.seconds * kSecond,
+    EXPECT_NEAR(static_cast<double>(harness.graph().duration()), recipe.seconds * kSecond,
                 0.1 * kSecond);
     ASSERT_TRUE(harness.runToEnd());
     EXPECT_EQ(harness.logText(), "");
 
     const auto video = harness.video();
-    ASSERT_EQ(video.size(), static_cast<size_t>(std::lround(spec.seconds * rate)));
+    ASSERT_EQ(video.size(), static_cast<size_t>(std::lround(recipe.seconds * rate)));
     EXPECT_LT(std::abs(video.front().start), kSecond / 20);
     for (size_t i = 0; i < video.size(); ++i) {
         EXPECT_EQ(video[i].size, bitmapStride(320) * 240);
@@ -93,31 +93,31 @@ TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
     // All of the sound, in the asked format: codec padding aside, the source's length.
     const auto tone = toneOf(harness.pcm(), asked.channels, asked.bitsPerSample);
     const int sampleRate = asked.sampleRate;
-    EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, spec.seconds, 0.07);
+    EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, recipe.seconds, 0.07);
     const std::vector<float> middle(tone.begin() + sampleRate / 5, tone.end() - sampleRate / 5);
-    EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), spec.toneHz, 3.0);
+    EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), recipe.toneHz, 3.0);
     EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
 }
 
 // The size and rate come from the video stream also when the audio stream comes first.
-ClipSpec audioFirst() {
-    ClipSpec spec = clip("matroska", "mpeg4", "aac");
-    spec.audioFirst = true;
-    spec.frameRateNum = 30000;
-    spec.frameRateDen = 1001;
-    spec.seconds = 1.0;
-    return spec;
+ClipRecipe audioFirst() {
+    ClipRecipe recipe = clip("matroska", "mpeg4", "aac");
+    recipe.audioFirst = true;
+    recipe.frameRateNum = 30000;
+    recipe.frameRateDen = 1001;
+    recipe.seconds = 1.0;
+    return recipe;
 }
 
 // Sound of any layout comes as the PCM asked for.
 Fixture sound(const char* name, const char* codec, int sampleRate, int channels, int streams,
               double toneHz, PcmFormat asked) {
-    ClipSpec spec = clip("matroska", "mpeg4", codec);
-    spec.sampleRate = sampleRate;
-    spec.channels = channels;
-    spec.audioStreams = streams;
-    spec.toneHz = toneHz;
-    return {name, "sound.mkv", spec, asked};
+    ClipRecipe recipe = clip("matroska", "mpeg4", codec);
+    recipe.sampleRate = sampleRate;
+    recipe.channels = channels;
+    recipe.audioStreams = streams;
+    recipe.toneHz = toneHz;
+    return {name, "sound.mkv", recipe, asked};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,11 +163,11 @@ TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
           Case{"below zero", [](int index) { return -0.2 + index * 0.04; }, true}}) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        ClipSpec spec = clip("matroska", "mpeg4", "");
-        spec.seconds = 0.4;
-        spec.frameTime = c.time;
-        spec.keepNegativeTimes = c.belowZero;
-        writeClip(dir / "times.mkv", spec);
+        ClipRecipe recipe = clip("matroska", "mpeg4", "");
+        recipe.seconds = 0.4;
+        recipe.frameTime = c.time;
+        recipe.keepNegativeTimes = c.belowZero;
+        writeClip(dir / "times.mkv", recipe);
         GraphHarness harness;
         ASSERT_TRUE(harness.build(dir / "times.mkv"));
         ASSERT_TRUE(harness.runToEnd());
@@ -209,11 +209,11 @@ TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
 
 TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
     TempDir dir;
-    ClipSpec spec = clip("matroska", "mpeg4", "aac");
-    spec.seconds = 20.0;
-    spec.width = 160;
-    spec.height = 120;
-    writeClip(dir / "long.mkv", spec);
+    ClipRecipe recipe = clip("matroska", "mpeg4", "aac");
+    recipe.seconds = 20.0;
+    recipe.width = 160;
+    recipe.height = 120;
+    writeClip(dir / "long.mkv", recipe);
     GraphHarness harness;
     // Slow handlers, so that the graph is mid-file when it is paused and stopped.
     harness.videoAnswer = [](size_t) {

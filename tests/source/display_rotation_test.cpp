@@ -36,7 +36,7 @@ TEST_P(TurnedClips, ComeOutUprightAtTheTurnedSize) {
     const TurnedClip& clip = GetParam();
     const bool raw = std::strstr(clip.file, ".mov") != nullptr;
     test::TempDir dir;
-    test::ClipSpec turned;
+    test::ClipRecipe turned;
     turned.container = raw ? "mov" : "mp4";
     turned.videoCodec = raw ? "rawvideo" : "libx264";
     turned.audioCodec = "";

@@ -55,74 +55,74 @@ OutputStream addStream(AVFormatContext* output, const std::string& encoderName,
 
 }  // namespace
 
-void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
+void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
     AVFormatContext* raw = nullptr;
-    ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, spec.container.c_str(), path.c_str()),
+    ASSERT_GE(avformat_alloc_output_context2(&raw, nullptr, recipe.container.c_str(), path.c_str()),
               0);
     OutputContextPtr output(raw);
-    if (spec.keepNegativeTimes) {
+    if (recipe.keepNegativeTimes) {
         output->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     }
-    const AVRational frameRate{spec.frameRateNum, spec.frameRateDen};
+    const AVRational frameRate{recipe.frameRateNum, recipe.frameRateDen};
 
     std::vector<OutputStream> audio;
     OutputStream video;
     auto addAudio = [&] {
-        for (int i = 0; !spec.audioCodec.empty() && i < spec.audioStreams; ++i) {
-            audio.push_back(addStream(output.get(), spec.audioCodec, [&](AVCodecContext& c) {
+        for (int i = 0; !recipe.audioCodec.empty() && i < recipe.audioStreams; ++i) {
+            audio.push_back(addStream(output.get(), recipe.audioCodec, [&](AVCodecContext& c) {
                 const AVCodec* codec = c.codec;
                 c.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-                c.sample_rate = spec.sampleRate;
-                av_channel_layout_default(&c.ch_layout, spec.channels);
+                c.sample_rate = recipe.sampleRate;
+                av_channel_layout_default(&c.ch_layout, recipe.channels);
                 c.bit_rate = 96000;
-                c.time_base = {1, spec.sampleRate};
+                c.time_base = {1, recipe.sampleRate};
             }));
         }
     };
-    if (spec.audioFirst) {
+    if (recipe.audioFirst) {
         addAudio();
     }
-    if (!spec.videoCodec.empty()) {
-        video = addStream(output.get(), spec.videoCodec, [&](AVCodecContext& c) {
+    if (!recipe.videoCodec.empty()) {
+        video = addStream(output.get(), recipe.videoCodec, [&](AVCodecContext& c) {
             const AVCodec* codec = c.codec;
-            c.width = spec.width;
-            c.height = spec.height;
+            c.width = recipe.width;
+            c.height = recipe.height;
             c.pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
-            if (spec.videoCodec == "rawvideo") {
+            if (recipe.videoCodec == "rawvideo") {
                 c.pix_fmt = AV_PIX_FMT_BGR24;
             }
             // Milliseconds, so that uneven frame times can be told.
-            c.time_base = spec.frameTime ? AVRational{1, 1000} : av_inv_q(frameRate);
+            c.time_base = recipe.frameTime ? AVRational{1, 1000} : av_inv_q(frameRate);
             c.framerate = frameRate;
             c.gop_size = 12;
             c.bit_rate = 800000;
         });
         video.stream->avg_frame_rate = frameRate;
-        if (spec.rotation != 0) {
+        if (recipe.rotation != 0) {
             uint8_t* matrix = av_stream_new_side_data(video.stream, AV_PKT_DATA_DISPLAYMATRIX,
                                                       9 * sizeof(int32_t));
             ASSERT_NE(matrix, nullptr);
-            av_display_rotation_set(reinterpret_cast<int32_t*>(matrix), spec.rotation);
+            av_display_rotation_set(reinterpret_cast<int32_t*>(matrix), recipe.rotation);
         }
     }
-    if (!spec.audioFirst) {
+    if (!recipe.audioFirst) {
         addAudio();
     }
     ASSERT_GE(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
     ASSERT_GE(avformat_write_header(output.get(), nullptr), 0);
 
     const int frames =
-        video.codec ? static_cast<int>(std::lround(spec.seconds * av_q2d(frameRate))) : 0;
+        video.codec ? static_cast<int>(std::lround(recipe.seconds * av_q2d(frameRate))) : 0;
     FramePtr picture(av_frame_alloc());
     SwsContextPtr converter;
-    std::vector<uint8_t> bgr(static_cast<size_t>(spec.width) * spec.height * 3);
+    std::vector<uint8_t> bgr(static_cast<size_t>(recipe.width) * recipe.height * 3);
     if (video.codec) {
         picture->format = video.codec->pix_fmt;
-        picture->width = spec.width;
-        picture->height = spec.height;
+        picture->width = recipe.width;
+        picture->height = recipe.height;
         ASSERT_GE(av_frame_get_buffer(picture.get(), 0), 0);
-        converter.reset(sws_getContext(spec.width, spec.height, AV_PIX_FMT_BGR24, spec.width,
-                                       spec.height, video.codec->pix_fmt, SWS_BICUBIC, nullptr,
+        converter.reset(sws_getContext(recipe.width, recipe.height, AV_PIX_FMT_BGR24, recipe.width,
+                                       recipe.height, video.codec->pix_fmt, SWS_BICUBIC, nullptr,
                                        nullptr, nullptr));
     }
 
@@ -144,40 +144,40 @@ void writeClip(const std::filesystem::path& path, const ClipSpec& spec) {
         ASSERT_GE(swr_init(resampler.get()), 0);
     }
     const int64_t totalSamples =
-        audio.empty() ? 0 : static_cast<int64_t>(spec.seconds * spec.sampleRate);
+        audio.empty() ? 0 : static_cast<int64_t>(recipe.seconds * recipe.sampleRate);
 
     int frame = 0;
     int64_t samples = 0;
     while (frame < frames || samples < totalSamples) {
-        const double videoTime =
-            frame == frames ? 1e9
-                            : (spec.frameTime ? spec.frameTime(frame) : frame / av_q2d(frameRate));
+        const double videoTime = frame == frames ? 1e9
+                                                 : (recipe.frameTime ? recipe.frameTime(frame)
+                                                                     : frame / av_q2d(frameRate));
         const double audioTime =
-            samples == totalSamples ? 1e9 : static_cast<double>(samples) / spec.sampleRate;
+            samples == totalSamples ? 1e9 : static_cast<double>(samples) / recipe.sampleRate;
         if (videoTime <= audioTime) {
             // Top-down rows: painted, or the moving pattern read from its last row up.
             std::vector<uint8_t> pattern;
             const uint8_t* source[4] = {bgr.data()};
-            int strides[4] = {spec.width * 3};
-            if (spec.paint) {
-                spec.paint(frame, bgr.data(), spec.width * 3);
+            int strides[4] = {recipe.width * 3};
+            if (recipe.paint) {
+                recipe.paint(frame, bgr.data(), recipe.width * 3);
             } else {
-                pattern = makeTestFrame(spec.width, spec.height, frame);
-                strides[0] = -static_cast<int>(bitmapStride(spec.width));
+                pattern = makeTestFrame(recipe.width, recipe.height, frame);
+                strides[0] = -static_cast<int>(bitmapStride(recipe.width));
                 source[0] = pattern.data() + pattern.size() + strides[0];
             }
             av_frame_make_writable(picture.get());
-            sws_scale(converter.get(), source, strides, 0, spec.height, picture->data,
+            sws_scale(converter.get(), source, strides, 0, recipe.height, picture->data,
                       picture->linesize);
             picture->pts =
-                spec.frameTime ? static_cast<int64_t>(std::llround(videoTime * 1000)) : frame;
+                recipe.frameTime ? static_cast<int64_t>(std::llround(videoTime * 1000)) : frame;
             encode(output.get(), video, picture.get());
             ++frame;
         } else {
             const int count =
                 static_cast<int>(std::min<int64_t>(frameSamples, totalSamples - samples));
             const std::vector<uint8_t> pcm =
-                makeTone(samples, count, spec.channels, 16, spec.sampleRate, spec.toneHz);
+                makeTone(samples, count, recipe.channels, 16, recipe.sampleRate, recipe.toneHz);
             for (OutputStream& out : audio) {
                 av_frame_make_writable(sound.get());
                 sound->nb_samples = count;

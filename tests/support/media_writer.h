@@ -8,7 +8,7 @@
 namespace morvane::test {
 
 // A clip to generate with FFmpeg's encoders and muxers.
-struct ClipSpec {
+struct ClipRecipe {
     std::string container = "matroska";  // a muxer name
     std::string videoCodec = "mpeg4";    // an encoder name; empty for no video
     std::string audioCodec = "aac";      // an encoder name; empty for no audio
@@ -34,6 +34,6 @@ struct ClipSpec {
 };
 
 // Writes the clip; fails the running test when something cannot be written.
-void writeClip(const std::filesystem::path& path, const ClipSpec& spec);
+void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe);
 
 }  // namespace morvane::test

@@ -123,7 +123,7 @@ std::pair<int, std::string> runBatch(
 
 TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
     test::TempDir dir;
-    test::writeClip(dir / "holiday.mkv", test::ClipSpec{});
+    test::writeClip(dir / "holiday.mkv", test::ClipRecipe{});
     // No "Destination File": the source's name is filled in, as the dialog does.
     writeSettings(dir, 0, "Source File", dir / "holiday.mkv", "; kept\n");
 
@@ -153,7 +153,7 @@ TEST(MorvaneBatch, FailsABatchThatConvertsNothing) {
 TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
     test::TempDir dir;
     fs::create_directories(dir / "clips");
-    test::ClipSpec clip;
+    test::ClipRecipe clip;
     clip.width = 1280;
     clip.height = 720;
     clip.seconds = 10.0;
@@ -192,7 +192,7 @@ TEST(MorvaneBatch, StopsOnATerminationSignalAndLeavesNoFileBehind) {
 
 TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing) {
     test::TempDir dir;
-    test::ClipSpec clip;
+    test::ClipRecipe clip;
     clip.seconds = 1.0;
     fs::create_directories(dir / "more");
     test::writeClip(dir / "a.mkv", clip);
@@ -220,7 +220,7 @@ TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing)
 
 TEST(MorvaneBatch, LeavesAnExistingOutputUnlessToldToReplaceIt) {
     test::TempDir dir;
-    test::ClipSpec clip;
+    test::ClipRecipe clip;
     clip.seconds = 1.0;
     test::writeClip(dir / "a.mkv", clip);
     test::writeFile(dir / "a.flv", "kept");
@@ -265,7 +265,7 @@ TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
 // library would start them: every output whole, every log line whole, no settings.
 TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
     test::TempDir dir;
-    test::ClipSpec clip;
+    test::ClipRecipe clip;
     clip.seconds = 2.0;
     constexpr int kRuns = 4;
     std::vector<pid_t> children;

@@ -150,7 +150,7 @@ TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestinati
 }
 
 TEST_F(DialogControllerTest, ALateEndNoticeLeavesTheNextBatchRunning) {
-    morvane::test::ClipSpec brief;
+    morvane::test::ClipRecipe brief;
     brief.width = 160;
     brief.height = 120;
     brief.seconds = 0.5;

@@ -196,7 +196,7 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
 }
 
 TEST_F(MainDialogTest, ABatchEndsByItselfOrOnStopOrExitButNeverOnEnter) {
-    test::ClipSpec clip;
+    test::ClipRecipe clip;
     clip.width = 160;
     clip.height = 120;
     clip.seconds = 0.5;

@@ -24,16 +24,16 @@ TEST(FuzzSeeds, Write) {
           Seed{"c.avi", "avi", "mpeg4", "libmp3lame"},
           Seed{"d.webm", "webm", "libvpx", "libvorbis"}, Seed{"e.flv", "flv", "flv", "libmp3lame"},
           Seed{"f.mp4", "mp4", "libx264", "aac", 90}}) {
-        morvane::test::ClipSpec spec;
-        spec.container = seed.container;
-        spec.videoCodec = seed.video;
-        spec.audioCodec = seed.audio;
-        spec.width = 64;
-        spec.height = 48;
-        spec.seconds = 0.3;
-        spec.sampleRate = 22050;
-        spec.rotation = seed.rotation;
-        morvane::test::writeClip(seedFolder / seed.file, spec);
+        morvane::test::ClipRecipe recipe;
+        recipe.container = seed.container;
+        recipe.videoCodec = seed.video;
+        recipe.audioCodec = seed.audio;
+        recipe.width = 64;
+        recipe.height = 48;
+        recipe.seconds = 0.3;
+        recipe.sampleRate = 22050;
+        recipe.rotation = seed.rotation;
+        morvane::test::writeClip(seedFolder / seed.file, recipe);
     }
 }
 
