@@ -29,34 +29,36 @@ void BatchRunner::convertPressed() {
 bool BatchRunner::startBatch() {
     panel_.lock(false);
     SettingsStore& settings = services_.settings;
-    SourceFileList& sources = services_.sources;
     const int32_t mode = settings.getNumber(keys::kMode);
-    if (mode == kModeFile) {
-        sources.append(settings.getText(keys::kSourceFile));
-    } else if (mode == kModeDirectory) {
-        for (std::string& path : listSourceFolder(settings.getText(keys::kSource))) {
-            sources.append(std::move(path));
-        }
-    }
-    const std::string first = sources.takeFront();
     const std::string destination = settings.getText(keys::kDestinationPath);
     if (mode == kModeDirectory) {
-        if (first.empty()) {
+        std::vector<std::string> files = listSourceFolder(settings.getText(keys::kSource));
+        if (files.empty()) {
             const std::string folder = settings.getText(keys::kSource);
             services_.log.writeLine("No files found in " + folder + ".\n\n");
             panel_.lock(true);
             return false;
         }
-        startJob(first, directoryBatchOutputPath(destination, first));
+        const std::string output = directoryBatchOutputPath(destination, files.front());
+        startJob(std::move(files), output);
     } else {
-        settings.setText(keys::kSourceFile, first);
-        startJob(first, fileModeOutputPath(destination, settings.getText(keys::kDestinationFile)));
+        std::vector<std::string> files(1);
+        if (mode == kModeFile) {
+            files.front() = settings.getText(keys::kSourceFile);
+        }
+        settings.setText(keys::kSourceFile, files.front());
+        startJob(std::move(files),
+                 fileModeOutputPath(destination, settings.getText(keys::kDestinationFile)));
     }
     return true;
 }
 
-void BatchRunner::startJob(const std::string& source, const std::string& output) {
-    job_ = std::make_unique<ConversionJob>(services_, source, output);
+void BatchRunner::startJob(std::vector<std::string> files, const std::string& output) {
+    files_ = std::move(files);
+    for (size_t i = 1; i < files_.size(); ++i) {
+        services_.sources.append(files_[i]);
+    }
+    job_ = std::make_unique<ConversionJob>(services_, files_.front(), output);
     job_->start();
     panel_.setConvertButton("Stop", true);
 }
@@ -67,15 +69,10 @@ bool BatchRunner::startFiles(const std::vector<std::string>& files) {
     }
     panel_.lock(false);
     SettingsStore& settings = services_.settings;
-    SourceFileList& sources = services_.sources;
-    for (const std::string& file : files) {
-        sources.append(file);
-    }
-    const std::string first = sources.takeFront();
     settings.setNumber(keys::kMode, kModeFile);
-    settings.setText(keys::kSourceFile, first);
-    settings.setText(keys::kDestinationFile, defaultDestinationFile(first));
-    startJob(first, fileModeOutputPath(settings.getText(keys::kDestinationPath),
+    settings.setText(keys::kSourceFile, files.front());
+    settings.setText(keys::kDestinationFile, defaultDestinationFile(files.front()));
+    startJob(files, fileModeOutputPath(settings.getText(keys::kDestinationPath),
                                        settings.getText(keys::kDestinationFile)));
     return true;
 }

@@ -49,13 +49,17 @@ public:
 
     const ConversionJob* currentJob() const { return job_.get(); }
     bool isRunning() const { return job_ != nullptr; }
+    // Every file of the running (or last) batch, in the order they are converted.
+    const std::vector<std::string>& batchFiles() const { return files_; }
 
 private:
-    void startJob(const std::string& source, const std::string& output);
+    // Queues the files, makes the job of the first one and starts it.
+    void startJob(std::vector<std::string> files, const std::string& output);
 
     EngineServices& services_;
     BatchPanel& panel_;
     std::unique_ptr<ConversionJob> job_;
+    std::vector<std::string> files_;
 };
 
 }  // namespace morvane

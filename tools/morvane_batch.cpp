@@ -1,6 +1,7 @@
 // morvane-batch: converts the files and folders named on its command line with the options
 // given there, or, without arguments, does what pressing "Convert!" does with the stored
-// settings. The log goes to "morvane.log" (or --log) and to standard output. Exits 0 when
+// settings. The log goes to "morvane.log" (or --log) and to standard output, and a progress
+// line to standard error when that is a terminal. Exits 0 when
 // every file was converted, 1 otherwise, 2 for a wrong command line. SIGINT and SIGTERM act as
 // the Stop button.
 #include <signal.h>
@@ -16,16 +17,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "batch/batch_runner.h"
 #include "batch/output_paths.h"
 #include "batch/source_file_list.h"
 #include "log/console_log_window.h"
 #include "log/conversion_log.h"
+#include "platform/tick_count.h"
 #include "settings/process_settings.h"
 #include "settings/settings_location.h"
 #include "settings/settings_rules.h"
 #include "tools/command_line.h"
+#include "tools/progress_line.h"
 
 namespace {
 
@@ -51,10 +55,48 @@ private:
     const pthread_t waiter_ = ::pthread_self();
 };
 
-// Waits for the end of the batch or a stop signal; true when a stop signal came.
-bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& awaited) {
-    const timespec tick{0, 50'000'000};
+// Where the log text goes: standard output, with the progress line on standard error when
+// that is a terminal; nowhere when quiet (the log file still gets it).
+class Console {
+public:
+    explicit Console(bool quiet) : quiet_(quiet) {
+        if (!quiet && ::isatty(STDERR_FILENO)) {
+            progress_.emplace(stdout, stderr);
+        }
+    }
+    LogWindow* window() {
+        if (quiet_) {
+            return nullptr;
+        }
+        return progress_ ? static_cast<LogWindow*>(&*progress_) : &plain_;
+    }
+    // Redraws the progress line, if there is one, from the running batch.
+    void showProgress(const BatchRunner& runner) {
+        if (progress_ && runner.isRunning()) {
+            const ProgressFigures figures =
+                progressFiguresOf(*runner.currentJob(), runner.batchFiles(), tickCount());
+            progress_->draw(progressLineText(figures, progress_->columns()));
+        }
+    }
+    void clearProgress() {
+        if (progress_) {
+            progress_->clear();
+        }
+    }
+
+private:
+    const bool quiet_;
+    ConsoleLogWindow plain_{stdout};
+    std::optional<TerminalProgress> progress_;
+};
+
+// Waits for the end of the batch or a stop signal, redrawing the progress line a few times a
+// second; true when a stop signal came.
+bool waitForEndOrSignal(const HeadlessOwner& owner, const sigset_t& awaited, Console& console,
+                        const BatchRunner& runner) {
+    const timespec tick{0, 250'000'000};
     while (!owner.ended()) {
+        console.showProgress(runner);
         const int signal = ::sigtimedwait(&awaited, nullptr, &tick);
         if (signal > 0 && signal != kEndSignal) {
             return true;
@@ -73,13 +115,14 @@ int usageError(const std::string& problem) {
 // itself with every one of `expected` files done (any number for 0), 1 otherwise.
 template <typename Start>
 int runBatch(EngineServices& services, HeadlessOwner& owner, const sigset_t& awaited,
-             size_t expected, Start start) {
+             Console& console, size_t expected, Start start) {
     BatchRunner runner(services, owner);
     start(runner);
     if (!runner.isRunning()) {
         return 1;
     }
-    const bool stopped = waitForEndOrSignal(owner, awaited);
+    const bool stopped = waitForEndOrSignal(owner, awaited, console, runner);
+    console.clearProgress();
     const ConversionJob& job = *runner.currentJob();
     const bool allDone = !stopped && job.filesNotDone == 0 && job.filesDone > 0 &&
                          (expected == 0 || static_cast<size_t>(job.filesDone) == expected);
@@ -98,9 +141,9 @@ int convertStored(const sigset_t& awaited) {
     }
     SettingsStore& settings = processSettingsStore();
     ConversionLog& log = processLog();
-    ConsoleLogWindow window(stdout);
+    Console console(false);
     log.open();
-    log.setWindow(&window);
+    log.setWindow(console.window());
     loadAndValidate(settings);
 
     HeadlessOwner owner;
@@ -110,8 +153,8 @@ int convertStored(const sigset_t& awaited) {
                             log,
                             owner,
                             [&settings](int status) { endProcess(settings, status); }};
-    const int status =
-        runBatch(services, owner, awaited, 0, [](BatchRunner& runner) { runner.convertPressed(); });
+    const int status = runBatch(services, owner, awaited, console, 0,
+                                [](BatchRunner& runner) { runner.convertPressed(); });
     settings.writeAll();
     log.setWindow(nullptr);
     log.close();
@@ -135,11 +178,9 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
     ProfileTable profiles;
     applyOptions(options, settings, profiles);
     ConversionLog log;
-    ConsoleLogWindow window(stdout);
+    Console console(options.quiet);
     log.open(options.logPath);
-    if (!options.quiet) {
-        log.setWindow(&window);
-    }
+    log.setWindow(console.window());
 
     // An output that exists is left alone unless --overwrite says otherwise.
     std::vector<std::string> files;
@@ -169,7 +210,7 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
                 services.watermark.clear();
                 break;
         }
-        const int batch = runBatch(services, owner, awaited, files.size(),
+        const int batch = runBatch(services, owner, awaited, console, files.size(),
                                    [&files](BatchRunner& runner) { runner.startFiles(files); });
         status = std::max(status, batch);
     }

@@ -1,9 +1,12 @@
 // The headless driver as a script runs it: a settings file in, a log on standard output and
 // an exit status out.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,14 +55,32 @@ void writeSettings(const test::TempDir& dir, int mode, const std::string& source
                         "\"Custom Audio Mode\"=dword:00000001\n");
 }
 
-// Starts morvane-batch with `arguments` in the test's folder, its standard output into
-// `stdoutFile`; -1 when it cannot be started.
+// Where a started morvane-batch prints: standard output into `stdoutFile` and standard error
+// into the same name with ".err" added, or both on the terminal `terminal`.
+struct Outputs {
+    fs::path stdoutFile;
+    int terminal = -1;
+};
+
+fs::path stderrFileOf(const fs::path& stdoutFile) {
+    return stdoutFile.string() + ".err";
+}
+
+// Starts morvane-batch with `arguments` in the test's folder; -1 when it cannot be started.
 pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
-                 const fs::path& stdoutFile) {
+                 const Outputs& outputs) {
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFile.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (outputs.terminal >= 0) {
+        ::posix_spawn_file_actions_adddup2(&actions, outputs.terminal, STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, outputs.terminal, STDERR_FILENO);
+    } else {
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputs.stdoutFile.c_str(),
+                                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
+                                           stderrFileOf(outputs.stdoutFile).c_str(),
+                                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     ::posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
     // As a script would: env XDG_CONFIG_HOME=... morvane-batch.
     std::string config = "XDG_CONFIG_HOME=" + (dir / "config").string();
@@ -104,12 +126,13 @@ int finishBatch(pid_t child, const std::function<void()>& whileRunning = {}) {
 
 // Runs morvane-batch with `arguments` in the test's folder; `whileRunning` is called with the
 // child's pid and what it has printed so far until it ends. Gives the exit status (-1 when it
-// did not exit normally) and all it printed on standard output.
+// did not exit normally) and all it printed on standard output; its standard error is left in
+// "stdout.txt.err".
 std::pair<int, std::string> runBatch(
     const test::TempDir& dir, std::vector<std::string> arguments = {},
     const std::function<void(pid_t, const std::string&)>& whileRunning = {}) {
     const fs::path output = dir / "stdout.txt";
-    const pid_t child = startBatch(dir, std::move(arguments), output);
+    const pid_t child = startBatch(dir, std::move(arguments), {output});
     if (child < 0) {
         return {-1, ""};
     }
@@ -204,6 +227,7 @@ TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing)
 
     EXPECT_EQ(status, 0) << test::readFile(dir / "morvane.log");
     EXPECT_EQ(output, "");
+    EXPECT_EQ(test::readFile(dir / "stdout.txt.err"), "");
     EXPECT_NE(test::readFile(dir / "morvane.log").find("done\n"), std::string::npos);
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir / "made/here")) {
@@ -232,6 +256,7 @@ TEST(MorvaneBatch, LeavesAnExistingOutputUnlessToldToReplaceIt) {
 
     const auto [replaced, replacedOutput] = runBatch(dir, {"--overwrite", "a.mkv"});
     EXPECT_EQ(replaced, 0) << replacedOutput;
+    EXPECT_EQ(test::readFile(dir / "stdout.txt.err"), "") << "a progress line on a file";
     EXPECT_TRUE(test::readMedia(dir / "a.flv").opened);
 }
 
@@ -253,6 +278,9 @@ TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
         const auto [status, output] = runBatch(dir, arguments);
         EXPECT_EQ(status, 2) << arguments.size();
         EXPECT_EQ(output, "");
+        const std::string error = test::readFile(dir / "stdout.txt.err");
+        EXPECT_TRUE(error.starts_with("morvane-batch: ")) << error;
+        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), arguments.empty() ? 1 : 2) << error;
         EXPECT_FALSE(fs::exists(dir / "out"));
         EXPECT_FALSE(fs::exists(dir / "morvane.log"));
     }
@@ -276,7 +304,7 @@ TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
     for (int run = 0; run < kRuns; ++run) {
         const std::string name = "clip" + std::to_string(run);
         children.push_back(startBatch(dir, {name + ".mkv", "-o", "out"},
-                                      dir / ("stdout" + std::to_string(run) + ".txt")));
+                                      {dir / ("stdout" + std::to_string(run) + ".txt")}));
     }
     for (const pid_t child : children) {
         ASSERT_GE(child, 0);
@@ -309,6 +337,132 @@ TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
         }
     }
     EXPECT_FALSE(fs::exists(dir / "config")) << "a command-line run wrote settings";
+}
+
+// A pseudo-terminal 60 columns wide, raw, so that what the program writes arrives unchanged.
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        controller_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (controller_ < 0 || ::grantpt(controller_) != 0 || ::unlockpt(controller_) != 0) {
+            return;
+        }
+        terminal_ = ::open(::ptsname(controller_), O_RDWR | O_NOCTTY);
+        termios mode{};
+        ::tcgetattr(terminal_, &mode);
+        ::cfmakeraw(&mode);
+        ::tcsetattr(terminal_, TCSANOW, &mode);
+        const winsize size{24, 60, 0, 0};
+        ::ioctl(terminal_, TIOCSWINSZ, &size);
+    }
+    ~PseudoTerminal() {
+        closeTerminal();
+        if (controller_ >= 0) {
+            ::close(controller_);
+        }
+    }
+    int terminal() const { return terminal_; }
+    void closeTerminal() {
+        if (terminal_ >= 0) {
+            ::close(terminal_);
+            terminal_ = -1;
+        }
+    }
+    // All that arrives until every writer has closed the terminal; false when that did not
+    // happen within the deadline.
+    bool readAll(std::string& received) {
+        return test::waitUntil(
+            [&] {
+                pollfd ready{controller_, POLLIN, 0};
+                if (::poll(&ready, 1, 100) <= 0) {
+                    return false;
+                }
+                char buffer[4096];
+                const ssize_t got = ::read(controller_, buffer, sizeof buffer);
+                if (got <= 0) {
+                    return true;  // EIO: no writer left
+                }
+                received.append(buffer, static_cast<size_t>(got));
+                return false;
+            },
+            120s);
+    }
+
+private:
+    int controller_ = -1;
+    int terminal_ = -1;
+};
+
+// What a terminal showed: the log text, the progress lines drawn, and the first way in which
+// the two mixed (a line drawn where a log line had begun, log text written over a drawn
+// line, a line left drawn at the end).
+struct TerminalShow {
+    std::string text;
+    std::vector<std::string> lines;
+    std::string fault;
+};
+
+TerminalShow separate(const std::string& received) {
+    TerminalShow show;
+    bool drawn = false;
+    for (size_t i = 0; i < received.size(); ++i) {
+        if (received[i] != '\r') {
+            if (drawn && show.fault.empty()) {
+                show.fault = "log text over a drawn line at byte " + std::to_string(i);
+            }
+            show.text += received[i];
+            continue;
+        }
+        const size_t end = received.find("\x1b[K", i);
+        if (end == std::string::npos) {
+            show.fault = "a carriage return without an erase at byte " + std::to_string(i);
+            return show;
+        }
+        std::string line = received.substr(i + 1, end - i - 1);
+        drawn = !line.empty();
+        if (drawn) {
+            if (!show.text.empty() && show.text.back() != '\n' && show.fault.empty()) {
+                show.fault = "a line drawn after a log line began: " + line;
+            }
+            show.lines.push_back(std::move(line));
+        }
+        i = end + 2;
+    }
+    if (drawn && show.fault.empty()) {
+        show.fault = "a line left drawn at the end";
+    }
+    return show;
+}
+
+TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
+    test::TempDir dir;
+    test::ClipRecipe clip;
+    clip.seconds = 1.0;
+    test::writeClip(dir / "a.mkv", clip);
+    test::writeClip(dir / "b.mkv", clip);
+    auto runOnTerminal = [&dir](std::vector<std::string> arguments) {
+        PseudoTerminal pty;
+        EXPECT_GE(pty.terminal(), 0) << "no pseudo-terminal";
+        const pid_t child = startBatch(dir, std::move(arguments), {"", pty.terminal()});
+        pty.closeTerminal();
+        std::string received;
+        EXPECT_TRUE(pty.readAll(received)) << "the terminal was not closed within 120 s";
+        EXPECT_EQ(child >= 0 ? finishBatch(child) : -1, 0) << received;
+        return received;
+    };
+
+    const TerminalShow show = separate(runOnTerminal({"a.mkv", "b.mkv", "-o", "out"}));
+    EXPECT_EQ(show.fault, "");
+    EXPECT_EQ(show.text, test::readFile(dir / "morvane.log"));
+    ASSERT_FALSE(show.lines.empty());
+    EXPECT_TRUE(show.lines.front().starts_with("[1/2] a.mkv ")) << show.lines.front();
+    const std::regex format(R"(\[[12]/2\] [ab]\.mkv +\d+%  \d\d:\d\d:\d\d left(  \d+\.\dx)?)");
+    for (const std::string& line : show.lines) {
+        EXPECT_TRUE(std::regex_match(line, format)) << line;
+        EXPECT_LT(line.size(), 60u) << line;
+    }
+
+    EXPECT_EQ(runOnTerminal({"-q", "-y", "a.mkv", "b.mkv", "-o", "out"}), "");
 }
 
 }  // namespace

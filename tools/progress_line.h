@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "log/log_window.h"
+
+namespace morvane {
+
+class ConversionJob;
+
+// What the progress line shows of a running batch.
+struct ProgressFigures {
+    size_t fileNumber = 0;  // from 1
+    size_t fileCount = 0;
+    std::string name;  // the current file's path
+    int percent = 0;
+    std::string timeLeft;  // "hh:mm:ss", as the window's label shows it
+    double speed = 0;      // seconds of media encoded per second; 0 while not yet known
+};
+
+// The figures of `job`, whose batch converts `files` in this order, at the tick `nowTick`.
+ProgressFigures progressFiguresOf(const ConversionJob& job, const std::vector<std::string>& files,
+                                  uint32_t nowTick);
+
+// The line, for example "[2/5] clip.mp4   43%  00:01:12 left  1.8x": the name without its
+// folder, shortened (it loses its beginning) so that the line has fewer than `columns`
+// characters and never wraps. Control characters of a name are shown as '?'.
+std::string progressLineText(const ProgressFigures& figures, size_t columns);
+
+// Log text on a stream and the progress line on a terminal, which may be the same one: the
+// line is erased before any log text is written, and comes back at the next draw(). Until
+// clear(), log text is written in whole lines only, so that the progress line never takes the
+// place of a line's beginning.
+class TerminalProgress final : public LogWindow {
+public:
+    TerminalProgress(std::FILE* logStream, std::FILE* terminal)
+        : logStream_(logStream), terminal_(terminal) {}
+
+    void appendText(std::string_view text) override;
+    void appendLink(std::string_view path) override;
+
+    // Replaces the line on the terminal with `line`.
+    void draw(const std::string& line);
+    // Erases the line, if one is drawn, and writes the log text held back; from then on log
+    // text is written as it comes, until the next draw().
+    void clear();
+    // The terminal's width; 80 when it does not say.
+    size_t columns() const;
+
+private:
+    void eraseLocked();
+    void writeLocked(std::string_view text);
+
+    std::mutex mutex_;
+    std::FILE* logStream_;
+    std::FILE* terminal_;
+    // Guarded by mutex_.
+    bool drawn_ = false;
+    bool holding_ = true;   // until clear(), and again from the next draw()
+    std::string heldBack_;  // log text after the last line break, while holding_
+};
+
+}  // namespace morvane
