@@ -7,7 +7,6 @@
 # Needs a built tree (build/) and the ffmpeg and time packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/bench/medium_settings.sh"
 SECONDS_OF_CLIP=${1:-20}
 ROUNDS=${2:-3}
 BATCH=$ROOT/build/tools/morvane-batch
@@ -17,7 +16,7 @@ command -v ffmpeg > /dev/null && [ -x /usr/bin/time ] || {
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/config/morvane" "$WORK/out"
+mkdir -p "$WORK/out"
 
 # usage: measure LABEL COMMAND... ; prints "wall cpu peakKB"
 measure() {
@@ -49,15 +48,15 @@ for kind in 640x360 1280x720 1920x1080 1920x1080/90; do
         [ -n "$(ffprobe -v error -select_streams v:0 -show_entries stream_side_data=rotation \
             -of csv=p=0 "$clip")" ] || { echo "no display matrix in $clip" >&2; exit 1; }
     fi
-    write_medium_settings "$WORK/config/morvane/settings.reg" "$clip" "$WORK/out"
     best_m=(1e9 1e9 0) best_f=(1e9 1e9 0)
     wall_ratios=() cpu_ratios=()
     for ((round = 0; round < ROUNDS; round++)); do
         # Each program goes first in every other round.
         for turn in 0 1; do
             if (( (round + turn) % 2 == 0 )); then
-                read -r wall_m cpu_m peak < <(cd "$WORK" && XDG_CONFIG_HOME=$WORK/config \
-                    measure "$BATCH")
+                # The defaults are the Medium profile, stereo, at the original size.
+                read -r wall_m cpu_m peak < <(cd "$WORK" && \
+                    measure "$BATCH" -q -y --no-watermark -o "$WORK/out" "$clip")
                 if awk "BEGIN{exit !($wall_m < ${best_m[0]})}"; then best_m=($wall_m $cpu_m $peak); fi
             else
                 read -r wall_f cpu_f peak < <(measure ffmpeg -nostdin -y -i "$clip" -c:v flv1 \

@@ -15,7 +15,6 @@
 # frame rates would pair a frame with its neighbour. Needs the ffmpeg package.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$ROOT/bench/medium_settings.sh"
 SECONDS_OF_CLIP=${1:-10}
 BUILD=${BUILD:-build}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
@@ -26,7 +25,7 @@ command -v ffmpeg > /dev/null && command -v ffprobe > /dev/null || {
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/config/morvane" "$WORK/out"
+mkdir -p "$WORK/out"
 
 # usage: raw INPUT OUTPUT ; every decoded frame once, in order, as yuv420p
 raw() {
@@ -67,9 +66,9 @@ for size in 640x360 1280x720 1920x1080; do
     ffmpeg -nostdin -hide_banner -loglevel error -y \
         -f lavfi -i "testsrc2=size=$size:rate=25" -f lavfi -i "sine=frequency=440:sample_rate=48000" \
         -t "$SECONDS_OF_CLIP" -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac "$clip"
-    write_medium_settings "$WORK/config/morvane/settings.reg" "$clip" "$WORK/out"
-    rm -f "$WORK/out/morvane.flv"
-    (cd "$WORK" && XDG_CONFIG_HOME=$WORK/config "$BATCH" > /dev/null)
+    # The defaults are the Medium profile, stereo, at the original size.
+    (cd "$WORK" && "$BATCH" -q -y --no-watermark -o "$WORK/out" "$clip")
+    mv "$WORK/out/clip-$size.flv" "$WORK/out/morvane.flv"
     ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 400k \
         -c:a libmp3lame -b:a 96k -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv"
     # Medium is 400 x 1024 bit/s; Morvane asks for a tolerance of 1% of it (which libavcodec

@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(
-    build-essential cmake pkg-config ccache
+    build-essential cmake pkg-config ccache help2man
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev

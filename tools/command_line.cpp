@@ -295,7 +295,9 @@ Convert video files into Flash Video (FLV) files.
 Each SOURCE is a file, or a folder whose files are converted in turn (sub-folders
 and .flv files are skipped). Each output is named after its source: clip.mp4
 gives clip.flv. Without arguments, convert what the stored settings name, as
-the window's Convert! does.
+the window's Convert! does. The log goes to standard output and to a log file;
+when standard error is a terminal, a progress line shows the file, the share
+done, the time left and the speed.
 
   -o, --output=DIR        write the outputs into DIR, made if missing
                             (default: the current folder)
@@ -320,6 +322,14 @@ Exit status:
  0  every source was converted,
  1  a source failed or was skipped, or the run was stopped,
  2  the command line was wrong.
+
+Examples:
+  morvane-batch holiday.mp4
+        Convert holiday.mp4 into holiday.flv in the current folder.
+  morvane-batch -o ~/flv --size=half clips/
+        Convert every file of clips/ at half size into ~/flv.
+  morvane-batch --profile=high --no-watermark -y talk.mkv
+        Convert at the High profile without a watermark, replacing talk.flv.
 )";
 }
 

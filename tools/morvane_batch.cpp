@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
             std::fputs(helpText().c_str(), stdout);
             return 0;
         case ParsedCommandLine::Action::Version:
-            std::puts("morvane-batch 1.0");
+            std::puts("morvane-batch (Morvane) " MORVANE_VERSION);
             return 0;
         case ParsedCommandLine::Action::UsageError:
             return usageError(parsed.error);
