@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -434,6 +434,26 @@ TerminalShow separate(const std::string& received) {
     return show;
 }
 
+// "[N/2] NAME  P%  hh:mm:ss left", and "  S.Sx" once the speed is known, for a.mkv then b.mkv.
+bool isProgressLine(const std::string& line) {
+    unsigned number = 0, percent = 0, hours = 0, minutes = 0, seconds = 0;
+    char name[6] = {};
+    int end = 0;
+    if (std::sscanf(line.c_str(), "[%u/2] %5s %u%%  %2u:%2u:%2u left%n", &number, name, &percent,
+                    &hours, &minutes, &seconds, &end) != 6 ||
+        end == 0) {
+        return false;
+    }
+    const std::string rest = line.substr(static_cast<size_t>(end));
+    double speed = 0;
+    int speedEnd = 0;
+    const bool speedShown =
+        rest.empty() || (std::sscanf(rest.c_str(), "  %lfx%n", &speed, &speedEnd) == 1 &&
+                         static_cast<size_t>(speedEnd) == rest.size());
+    return (number == 1 || number == 2) && name == std::string(number == 1 ? "a.mkv" : "b.mkv") &&
+           percent <= 100 && minutes < 60 && seconds < 60 && speedShown;
+}
+
 TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
     test::TempDir dir;
     test::ClipRecipe clip;
@@ -456,9 +476,8 @@ TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
     EXPECT_EQ(show.text, test::readFile(dir / "morvane.log"));
     ASSERT_FALSE(show.lines.empty());
     EXPECT_TRUE(show.lines.front().starts_with("[1/2] a.mkv ")) << show.lines.front();
-    const std::regex format(R"(\[[12]/2\] [ab]\.mkv +\d+%  \d\d:\d\d:\d\d left(  \d+\.\dx)?)");
     for (const std::string& line : show.lines) {
-        EXPECT_TRUE(std::regex_match(line, format)) << line;
+        EXPECT_TRUE(isProgressLine(line)) << line;
         EXPECT_LT(line.size(), 60u) << line;
     }
 
