@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "encoder/watermark_location.h"
 #include "platform/debug_output.h"
-#include "platform/executable_path.h"
 #include "platform/ffmpeg_log.h"
 
 extern "C" {
@@ -33,10 +33,6 @@ int toleranceOf(int64_t bitRate) {
 
 }  // namespace
 
-std::filesystem::path FlvEncoder::defaultWatermarkPath() {
-    return executableDirectory() / "watermark.png";
-}
-
 FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
                        int bitsPerSample, int channels, ConversionLog& log)
     : width_(width),
@@ -47,7 +43,7 @@ FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int 
       bitsPerSample_(bitsPerSample),
       channels_(channels),
       log_(log),
-      watermarkPath_(defaultWatermarkPath()),
+      watermarkSearch_(defaultWatermarkSearchPaths()),
       picturePool_(BufferPool::create(kKeptPictureBytes)) {}
 
 FlvEncoder::~FlvEncoder() {
@@ -84,7 +80,7 @@ bool FlvEncoder::fail(std::string_view message) {
 
 bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     close();
-    overlay_.loadWatermark(watermarkPath_);
+    overlay_.loadWatermark(firstExistingFile(watermarkSearch_));
     lastOutputBytes_ = 0;
     lastAudioPts_ = 0;
     lastVideoPts_.reset();

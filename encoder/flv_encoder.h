@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "encoder/audio_encoder.h"
 #include "encoder/flv_output.h"
@@ -31,9 +32,6 @@ namespace morvane {
 // and audioFrameBytes() may be read at any time without the lock.
 class FlvEncoder {
 public:
-    // "watermark.png" in the executable's folder.
-    static std::filesystem::path defaultWatermarkPath();
-
     FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
                int bitsPerSample, int channels, ConversionLog& log);
     FlvEncoder(const FlvEncoder&) = delete;
@@ -43,8 +41,11 @@ public:
     void setFrameRate(int frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }
     void setHeight(int height) { height_ = height; }
-    // By default defaultWatermarkPath(); an empty path draws none.
-    void setWatermarkPath(std::filesystem::path path) { watermarkPath_ = std::move(path); }
+    // Where open() looks for the watermark of the file: the first of `paths` that exists is
+    // drawn; none when no path exists. By default defaultWatermarkSearchPaths().
+    void setWatermarkSearch(std::vector<std::filesystem::path> paths) {
+        watermarkSearch_ = std::move(paths);
+    }
 
     void lock() { mutex_.lock(); }
     void unlock() { mutex_.unlock(); }
@@ -113,7 +114,7 @@ private:
     const int bitsPerSample_;
     const int channels_;
     ConversionLog& log_;
-    std::filesystem::path watermarkPath_;
+    std::vector<std::filesystem::path> watermarkSearch_;
     std::mutex mutex_;
 
     // Per file.

@@ -63,7 +63,7 @@ bool ConversionJob::start() {
         settings.getNumber(keys::kWidth), settings.getNumber(keys::kHeight),
         settings.getNumber(keys::kVideoQuality), settings.getNumber(keys::kAudioQuality),
         profile.sampleRate, profile.bitsPerSample, profile.channels, services.log);
-    encoder->setWatermarkPath(services.watermark);
+    encoder->setWatermarkSearch(services.watermarkSearch);
     encoderThread = Thread([this] { return runEncoderThread(*this); });
     rechunkThread = Thread([this] { return runAudioRechunker(*this); });
     sessionThread = Thread([this] { return runConversionSession(*this); });

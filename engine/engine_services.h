@@ -2,9 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "batch/source_file_list.h"
-#include "encoder/flv_encoder.h"
+#include "encoder/watermark_location.h"
 #include "engine/batch_listener.h"
 #include "log/conversion_log.h"
 #include "settings/profiles.h"
@@ -23,8 +24,9 @@ struct EngineServices {
     // cannot be set up), once its message is logged and the half-written output is gone.
     // By default the settings are written and the process exits with this status.
     std::function<void(int status)> fatal;
-    // The image drawn over every frame when it can be read; an empty path draws none.
-    std::filesystem::path watermark = FlvEncoder::defaultWatermarkPath();
+    // Where the image drawn over every frame is looked for, again for each file: the first
+    // path that exists is drawn; none when no path exists or the list is empty.
+    std::vector<std::filesystem::path> watermarkSearch = defaultWatermarkSearchPaths();
 };
 
 // The default `fatal`: writes the settings, then ends the process at once with `status`

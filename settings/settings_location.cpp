@@ -1,9 +1,8 @@
 #include "settings/settings_location.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
+
+#include "platform/xdg_folders.h"
 
 namespace morvane {
 namespace {
@@ -27,13 +26,7 @@ std::filesystem::path settingsFilePath(const char* xdgConfigHome, const char* ho
 }
 
 std::filesystem::path defaultSettingsFilePath() {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        if (const passwd* user = ::getpwuid(::getuid())) {
-            home = user->pw_dir;
-        }
-    }
-    return settingsFilePath(std::getenv("XDG_CONFIG_HOME"), home);
+    return settingsFilePath(std::getenv("XDG_CONFIG_HOME"), homeFolder().c_str());
 }
 
 }  // namespace morvane

@@ -204,10 +204,10 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
             case WatermarkChoice::BesideTheProgram:
                 break;
             case WatermarkChoice::File:
-                services.watermark = options.watermarkPath;
+                services.watermarkSearch = {options.watermarkPath};
                 break;
             case WatermarkChoice::None:
-                services.watermark.clear();
+                services.watermarkSearch.clear();
                 break;
         }
         const int batch = runBatch(services, owner, awaited, console, files.size(),

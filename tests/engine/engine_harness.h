@@ -26,7 +26,7 @@ class EngineHarness final : public BatchListener, public BatchPanel, public LogW
 public:
     EngineHarness()
         : settings_(std::make_unique<FileSettingsBacking>(dir_ / "settings.reg")),
-          services_{settings_, profiles_, sources_, log_, *this, &fatalEnd} {
+          services_{settings_, profiles_, sources_, log_, *this, &fatalEnd, {}} {
         log_.setWindow(this);
         resetToDefaults(settings_);
         std::filesystem::create_directories(outputFolder());

@@ -3,13 +3,16 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <filesystem>
 #include <tuple>
+#include <vector>
 
 #include "platform/auto_reset_event.h"
 #include "platform/byte_buffer.h"
 #include "platform/counting_semaphore.h"
 #include "platform/thread.h"
 #include "platform/tick_count.h"
+#include "platform/xdg_folders.h"
 #include "tests/support/wait.h"
 
 namespace morvane {
@@ -99,6 +102,19 @@ TEST(TickCount, DifferencesSurviveTheWrap) {
     const uint32_t before = tickCount();
     std::this_thread::sleep_for(milliseconds(30));
     EXPECT_GE(ticksBetween(before, tickCount()), 25U);
+}
+
+TEST(XdgFolders, TakeAbsoluteFoldersOnlyAndFallBackToTheDefaults) {
+    using Folders = std::vector<std::filesystem::path>;
+    const Folders defaults = {"/usr/local/share", "/usr/share"};
+    EXPECT_EQ(systemDataFolders(nullptr), defaults);
+    EXPECT_EQ(systemDataFolders(""), defaults);
+    EXPECT_EQ(systemDataFolders("relative:also/relative"), defaults);
+    EXPECT_EQ(systemDataFolders("rel::/opt/share:/srv/"), (Folders{"/opt/share", "/srv/"}));
+
+    EXPECT_EQ(userDataFolder("/data", "/home/ann"), "/data");
+    EXPECT_EQ(userDataFolder("data", "/home/ann"), "/home/ann/.local/share");
+    EXPECT_EQ(userDataFolder(nullptr, ""), "");
 }
 
 TEST(BufferPool, RecyclesReleasedBuffersOnlyAndOutlivesNone) {

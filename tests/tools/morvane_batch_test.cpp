@@ -82,11 +82,14 @@ pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
                                            O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
     ::posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-    // As a script would: env XDG_CONFIG_HOME=... morvane-batch.
+    // As a script would: env XDG_CONFIG_HOME=... morvane-batch. The data folders, where a
+    // watermark may be, are the test's own too.
     std::string config = "XDG_CONFIG_HOME=" + (dir / "config").string();
+    std::string data = "XDG_DATA_HOME=" + (dir / "data").string();
+    std::string systemData = "XDG_DATA_DIRS=" + (dir / "system-data").string();
     std::string program = MORVANE_BATCH_PATH;
     char env[] = "env";
-    std::vector<char*> argv = {env, config.data(), program.data()};
+    std::vector<char*> argv = {env, config.data(), data.data(), systemData.data(), program.data()};
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
@@ -287,6 +290,43 @@ TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
     const auto [status, help] = runBatch(dir, {"--help"});
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(help.starts_with("Usage: morvane-batch [OPTION]... SOURCE...")) << help;
+}
+
+// A watermark is looked for beside the program (there is none in the build), then in the
+// user's data folder, then in the system's, again for each run; --watermark and
+// --no-watermark decide instead.
+TEST(MorvaneBatch, DrawsTheWatermarkFromTheDataFoldersOrAsTold) {
+    test::TempDir dir;
+    test::ClipRecipe clip;
+    clip.seconds = 0.5;
+    clip.paint = [&clip](int, uint8_t* bgr, int stride) {
+        std::fill(bgr, bgr + static_cast<ptrdiff_t>(stride) * clip.height, uint8_t{0});
+    };
+    test::writeClip(dir / "black.mkv", clip);
+    // Opaque squares that cover the place where the test reads the output's luma.
+    auto writeMark = [](const fs::path& path, uint8_t grey) {
+        fs::create_directories(path.parent_path());
+        std::vector<uint8_t> rgba(200 * 200 * 4, grey);
+        for (size_t alpha = 3; alpha < rgba.size(); alpha += 4) {
+            rgba[alpha] = 255;
+        }
+        test::writePng(path, 200, 200, rgba);
+    };
+    auto lumaWith = [&dir](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"-y", "-o", "out", "black.mkv"});
+        const auto [status, output] = runBatch(dir, arguments);
+        EXPECT_EQ(status, 0) << output;
+        const test::ReadMedia media = test::readMedia(dir / "out/black.flv");
+        return media.rightYuv.empty() ? -1 : media.rightYuv.front()[0];
+    };
+
+    writeMark(dir / "system-data/morvane/watermark.png", 255);
+    EXPECT_GT(lumaWith({}), 200) << "the system's watermark was not drawn";
+    writeMark(dir / "data/morvane/watermark.png", 128);
+    EXPECT_NEAR(lumaWith({}), 126, 12) << "the user's watermark does not come first";
+    EXPECT_LT(lumaWith({"--no-watermark"}), 30);
+    writeMark(dir / "elsewhere.png", 64);
+    EXPECT_NEAR(lumaWith({"--watermark=elsewhere.png"}), 71, 12);
 }
 
 // Four runs at once into one folder, logging into one file, as a scheduler fanning out a

@@ -61,7 +61,8 @@ protected:
     ConversionLog log_;
     EngineServices services_{
         settings_, profiles_, sources_,
-        log_,      side_,     [](int status) { ADD_FAILURE() << "fatal end, status " << status; }};
+        log_,      side_,     [](int status) { ADD_FAILURE() << "fatal end, status " << status; },
+        {}};
     morvane::test::FakeDialog fake_;
     DialogController controller_{services_, profiles_, fake_, fake_};
 };
