@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs every test: once in a plain Release build, again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, again under ThreadSanitizer (any report
-# fails the run), and finally a short run of the decoding graph's fuzzer.
+# Sets everything up, builds, and runs every test: once in a plain Release build, whose Debian
+# package is then made and checked, again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# again under ThreadSanitizer (any report fails the run), and finally a short run of the
+# decoding graph's fuzzer.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_packages clang libclang-rt-14-dev
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 
 build build
 (cd "$ROOT/build" && ctest --output-on-failure -j"$JOBS")
+bash "$ROOT/scripts/check_package.sh" build
 
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE=address,undefined \
     -DMORVANE_BUILD_BENCH=OFF

@@ -6,8 +6,8 @@
 
 namespace morvane {
 
-// Where a command-line run takes its watermark from.
-enum class WatermarkChoice { BesideTheProgram, File, None };
+// Where a command-line run takes its watermark from: the usual search, a file, or none.
+enum class WatermarkChoice { Searched, File, None };
 
 // What a command-line run converts, and how. Starts from the built-in defaults.
 struct CommandLineOptions {
@@ -20,7 +20,7 @@ struct CommandLineOptions {
     int32_t sizeMode = 2;  // a row of the size-mode table; 4 is Custom
     int32_t width = 0;     // for the Custom size, even
     int32_t height = 0;
-    WatermarkChoice watermark = WatermarkChoice::BesideTheProgram;
+    WatermarkChoice watermark = WatermarkChoice::Searched;
     std::string watermarkPath;
     bool overwrite = false;
     bool quiet = false;

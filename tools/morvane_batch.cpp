@@ -201,7 +201,7 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
         EngineServices services{settings, profiles, sources,
                                 log,      owner,    [](int exitStatus) { ::_exit(exitStatus); }};
         switch (options.watermark) {
-            case WatermarkChoice::BesideTheProgram:
+            case WatermarkChoice::Searched:
                 break;
             case WatermarkChoice::File:
                 services.watermarkSearch = {options.watermarkPath};

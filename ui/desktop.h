@@ -6,7 +6,8 @@
 
 namespace morvane::ui {
 
-// The dialog's modal boxes, its choosers and what it asks the desktop to open. The window's
+// The dialog's modal boxes, its choosers, what it asks the desktop to open and its
+// notifications. The window's
 // implementation shows real ones; tests answer them directly.
 class Desktop {
 public:
@@ -21,6 +22,9 @@ public:
     virtual void openAddress(std::string_view address) = 0;
     // A file, with the desktop's default application for it.
     virtual void openFile(std::string_view path) = 0;
+    // A desktop notification; activating it brings the dialog to the front. Nothing happens
+    // where the desktop has no notification service.
+    virtual void notify(std::string_view summary, std::string_view body) = 0;
 };
 
 }  // namespace morvane::ui

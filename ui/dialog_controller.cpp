@@ -1,6 +1,7 @@
 #include "ui/dialog_controller.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "batch/output_paths.h"
 #include "batch/path_helpers.h"
@@ -41,39 +42,79 @@ void DialogController::enterPressed() {
     }
 }
 
+std::string batchEndSummary(int converted, int failed) {
+    std::string summary =
+        std::to_string(converted) + (converted == 1 ? " file converted" : " files converted");
+    if (failed > 0) {
+        summary += ", " + std::to_string(failed) + " failed";
+    }
+    return summary;
+}
+
 void DialogController::batchEnded() {
-    runner_.finishEndedBatch();
+    const ConversionJob* job = runner_.currentJob();
+    const int converted = job != nullptr ? job->filesDone.load() : 0;
+    const int failed = job != nullptr ? job->filesNotDone.load() : 0;
+    if (runner_.finishEndedBatch() && !view_.isActive()) {
+        desktop_.notify(batchEndSummary(converted, failed),
+                        settings_.getText(keys::kDestinationPath));
+    }
 }
 
 void DialogController::chooseSource() {
     const int32_t mode = settings_.getNumber(keys::kMode);
     if (mode == kModeFile) {
-        const std::optional<std::string> file = desktop_.chooseFile("Convert file");
-        if (!file) {
-            return;
+        if (const std::optional<std::string> file = desktop_.chooseFile("Convert file")) {
+            takeSourceFile(*file);
         }
-        settings_.setText(keys::kSourceFile, *file);
-        settings_.setText(keys::kSourceDirectory, DirectoryOf(*file));
-        settings_.setText(keys::kSource, *file);
-        view_.setControlText(kSourceField, settings_.getText(keys::kSourceFile));
-        settings_.setText(keys::kDestinationPath,
-                          DirectoryOf(settings_.getText(keys::kSourceFile)));
-        view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
-        settings_.setText(keys::kDestinationFile,
-                          defaultDestinationFile(settings_.getText(keys::kSourceFile)));
-        view_.setControlText(kFileNameField, settings_.getText(keys::kDestinationFile));
     } else if (mode == kModeDirectory) {
-        const std::optional<std::string> folder =
-            desktop_.chooseFolder("Please choose source folder", settings_.getText(keys::kSource));
-        if (!folder) {
-            return;
+        if (const std::optional<std::string> folder = desktop_.chooseFolder(
+                "Please choose source folder", settings_.getText(keys::kSource))) {
+            takeSourceFolder(*folder);
         }
-        settings_.setText(keys::kSourceDirectory, *folder);
-        settings_.setText(keys::kSource, *folder);
-        view_.setControlText(kSourceField, settings_.getText(keys::kSourceDirectory));
-        settings_.setText(keys::kDestinationPath, DirectoryOf(settings_.getText(keys::kSource)));
-        view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
     }
+}
+
+bool DialogController::canTakeSource(const std::string& path) const {
+    std::error_code error;
+    return !runner_.isRunning() && (std::filesystem::is_regular_file(path, error) ||
+                                    std::filesystem::is_directory(path, error));
+}
+
+bool DialogController::takeSource(const std::string& path) {
+    if (!canTakeSource(path)) {
+        return false;
+    }
+    std::error_code error;
+    const int32_t mode = std::filesystem::is_directory(path, error) ? kModeDirectory : kModeFile;
+    view_.selectListItem(kSourceModeList, mode);
+    sourceModeSelected(mode);
+    if (mode == kModeFile) {
+        takeSourceFile(path);
+    } else {
+        takeSourceFolder(path);
+    }
+    return true;
+}
+
+void DialogController::takeSourceFile(const std::string& file) {
+    settings_.setText(keys::kSourceFile, file);
+    settings_.setText(keys::kSourceDirectory, DirectoryOf(file));
+    settings_.setText(keys::kSource, file);
+    view_.setControlText(kSourceField, settings_.getText(keys::kSourceFile));
+    settings_.setText(keys::kDestinationPath, DirectoryOf(settings_.getText(keys::kSourceFile)));
+    view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
+    settings_.setText(keys::kDestinationFile,
+                      defaultDestinationFile(settings_.getText(keys::kSourceFile)));
+    view_.setControlText(kFileNameField, settings_.getText(keys::kDestinationFile));
+}
+
+void DialogController::takeSourceFolder(const std::string& folder) {
+    settings_.setText(keys::kSourceDirectory, folder);
+    settings_.setText(keys::kSource, folder);
+    view_.setControlText(kSourceField, settings_.getText(keys::kSourceDirectory));
+    settings_.setText(keys::kDestinationPath, DirectoryOf(settings_.getText(keys::kSource)));
+    view_.setControlText(kDestinationField, settings_.getText(keys::kDestinationPath));
 }
 
 void DialogController::chooseDestination() {

@@ -12,6 +12,10 @@
 
 namespace morvane::ui {
 
+// The notification's summary at the end of a batch: "3 files converted", and ", 1 failed"
+// when some were not.
+std::string batchEndSummary(int converted, int failed);
+
 // The web address that the link label opens.
 inline constexpr std::string_view kProductAddress = "https://quillon.example.org/morvane";
 
@@ -34,10 +38,17 @@ public:
     void convertPressed();
     // Enter in an edit or a list. Never stops a batch: only the button and the close do.
     void enterPressed();
-    // The session's notice that the batch ended by itself.
+    // The session's notice that the batch ended by itself. While the user works in another
+    // window, a notification says how many files were converted and where.
     void batchEnded();
 
     void chooseSource();
+    // A file or a folder given to the dialog otherwise than by its chooser (dropped on it, or
+    // named on the command line): FILE mode for a file, DIRECTORY mode for a folder, then the
+    // same as the chooser's answer. Refused, with nothing changed, while a batch runs and for
+    // what is neither a file nor a folder.
+    bool canTakeSource(const std::string& path) const;
+    bool takeSource(const std::string& path);
     void chooseDestination();
     void sourceModeSelected(int32_t position);
     void fileNameEdited(std::string_view text);
@@ -59,6 +70,8 @@ public:
 
 private:
     void applyMode();
+    void takeSourceFile(const std::string& file);
+    void takeSourceFolder(const std::string& folder);
 
     SettingsStore& settings_;
     DialogView& view_;

@@ -21,6 +21,8 @@ public:
     virtual void setProgress(int percent) = 0;
     // Moves the keyboard focus to the dialog itself, so that the focused field loses it.
     virtual void moveFocusToDialog() = 0;
+    // Whether the dialog is the window the user works in.
+    virtual bool isActive() const = 0;
 };
 
 }  // namespace morvane::ui

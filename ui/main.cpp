@@ -1,16 +1,22 @@
-// morvane: the converter's window. Takes no arguments; the settings come from the settings
-// file and go back to it when the window closes and again when the process ends.
+// morvane: the converter's window. The settings come from the settings file and go back to it
+// when the window closes and again when the process ends. A file or folder named on the
+// command line (as the desktop's "Open With" names it) becomes the source, as if dropped on
+// the window.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "batch/source_file_list.h"
 #include "log/conversion_log.h"
 #include "settings/process_settings.h"
+#include "ui/desktop_notifications.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_desktop.h"
 
@@ -38,7 +44,26 @@ void ensureRuntimeFolder() {
 
 }  // namespace
 
+constexpr char kUsage[] =
+    "Usage: morvane [FILE]\n"
+    "Open the window of Morvane, which converts video files into Flash Video (FLV) files.\n"
+    "A FILE (or folder) given becomes the source to convert.\n"
+    "To convert without a window, use morvane-batch.\n";
+
 int main(int argc, char** argv) {
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("morvane (Morvane) " MORVANE_VERSION);
+        return 0;
+    }
+    if (argc > 2) {
+        std::fputs("morvane: one source at most\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     // A platform named by hand (offscreen, vnc, ...) needs no display of the desktop's.
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
         std::fputs(
@@ -58,10 +83,20 @@ int main(int argc, char** argv) {
     // The command line is not the program's: none of it reaches Qt either.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(ui::kApplicationId));
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(ui::kApplicationId),
+                                                 QIcon(QStringLiteral(":/morvane/icon.png"))));
     {
         ui::QtDesktop desktop;
         ui::MainDialog dialog(settings, profiles, sources, log, desktop);
         desktop.setOwner(&dialog);
+        if (argc > 1) {
+            std::error_code error;
+            const std::filesystem::path given = std::filesystem::absolute(argv[1], error);
+            if (!dialog.controller().takeSource(given.string())) {
+                std::fprintf(stderr, "morvane: '%s' is not a file or folder to convert\n", argv[1]);
+            }
+        }
         dialog.show();
         QApplication::exec();
     }

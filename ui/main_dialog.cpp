@@ -2,17 +2,21 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <optional>
 
 #include "platform/tick_count.h"
 #include "ui/dialog_units.h"
 #include "ui/link_label.h"
 #include "ui/log_view.h"
 #include "ui/number_field.h"
+#include "ui/qt_desktop.h"
 
 namespace morvane::ui {
 namespace {
@@ -23,6 +27,18 @@ QString fromUtf8(std::string_view text) {
 
 std::string toUtf8(const QString& text) {
     return text.toUtf8().toStdString();
+}
+
+// The one local file or folder that a drag carries.
+std::optional<std::string> droppedPath(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return std::nullopt;
+    }
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) {
+        return std::nullopt;
+    }
+    return pathFromQString(urls.front().toLocalFile());
 }
 
 }  // namespace
@@ -139,6 +155,11 @@ void MainDialog::buildControls() {
         }
         previous = made;
     }
+    // Drops go to the dialog wherever they land: no field takes one as text.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->setAcceptDrops(false);
+    }
+    setAcceptDrops(true);
 }
 
 void MainDialog::bindControls() {
@@ -227,6 +248,32 @@ void MainDialog::setProgress(int percent) {
 
 void MainDialog::moveFocusToDialog() {
     setFocus(Qt::OtherFocusReason);
+}
+
+bool MainDialog::isActive() const {
+    return isActiveWindow();
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
+    const std::optional<std::string> path = droppedPath(event->mimeData());
+    if (path && controller_.canTakeSource(*path)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = droppedPath(event->mimeData());
+    if (path && controller_.takeSource(*path)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
 }
 
 void MainDialog::batchEnded() {

@@ -15,7 +15,8 @@ class LogView;
 
 // The program's window: the controls of the dialog template, placed in the desktop's font,
 // bound to the dialog's logic. Fixed size; Esc does nothing; Enter in an edit or a list is
-// the dialog's Enter; closing stops a running batch and writes the settings.
+// the dialog's Enter; closing stops a running batch and writes the settings. A file or folder
+// dropped on it becomes the source.
 class MainDialog final : public QWidget, public DialogView, public BatchListener {
     Q_OBJECT
 
@@ -37,6 +38,7 @@ public:
     void selectListItem(ControlId id, int position) override;
     void setProgress(int percent) override;
     void moveFocusToDialog() override;
+    bool isActive() const override;
 
     // BatchListener: the session's notice reaches the controller on this window's thread.
     void batchEnded() override;
@@ -44,6 +46,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // One local file or folder dropped anywhere on the dialog is its new source; anything
+    // else, or anything while a batch runs, is refused.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();

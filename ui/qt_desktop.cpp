@@ -5,12 +5,29 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <QWidget>
+#include <cstdlib>
+#include <filesystem>
+
+#include "ui/desktop_notifications.h"
 
 namespace morvane::ui {
 namespace {
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Whether a session bus is known. Without one, libdbus would try to start a bus of its own.
+bool hasSessionBus() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && address[0] != '\0') {
+        return true;
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    return runtime != nullptr && runtime[0] == '/' &&
+           std::filesystem::is_socket(std::filesystem::path(runtime) / "bus", error);
 }
 
 }  // namespace
@@ -54,6 +71,26 @@ void QtDesktop::openAddress(std::string_view address) {
 
 void QtDesktop::openFile(std::string_view path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(pathToQString(path)));
+}
+
+QtDesktop::QtDesktop() = default;
+QtDesktop::~QtDesktop() = default;
+
+void QtDesktop::notify(std::string_view summary, std::string_view body) {
+    if (!notifications_) {
+        if (!hasSessionBus()) {
+            return;
+        }
+        notifications_ = std::make_unique<DesktopNotifications>(QDBusConnection::sessionBus());
+        notifications_->onActivated = [this] {
+            if (owner_ != nullptr) {
+                owner_->showNormal();
+                owner_->raise();
+                owner_->activateWindow();
+            }
+        };
+    }
+    notifications_->send(fromUtf8(summary), fromUtf8(body));
 }
 
 }  // namespace morvane::ui

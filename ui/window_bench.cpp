@@ -45,6 +45,7 @@ void dialogToFirstPaint(benchmark::State& state) {
             void warn(std::string_view, std::string_view) override {}
             void openAddress(std::string_view) override {}
             void openFile(std::string_view) override {}
+            void notify(std::string_view, std::string_view) override {}
         } desktop;
         PaintWatch watch;
         ui::MainDialog dialog(settings, profiles, sources, log, desktop);

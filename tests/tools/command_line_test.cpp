@@ -28,12 +28,12 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     EXPECT_EQ(o.watermark, WatermarkChoice::File);
     EXPECT_EQ(o.watermarkPath, "mark.png");
 
-    // The defaults: Medium, original size, the watermark beside the program, this folder.
+    // The defaults: Medium, original size, the watermark searched for, this folder.
     const CommandLineOptions d = parseCommandLine({"clip.mp4"}).options;
     EXPECT_EQ(d.profile, 2);
     EXPECT_EQ(d.sizeMode, 2);
     EXPECT_EQ(d.outputFolder, ".");
-    EXPECT_EQ(d.watermark, WatermarkChoice::BesideTheProgram);
+    EXPECT_EQ(d.watermark, WatermarkChoice::Searched);
     EXPECT_FALSE(d.overwrite);
 
     EXPECT_EQ(parseCommandLine({}).action, Action::ConvertStored);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "log/conversion_log.h"
 #include "platform/auto_reset_event.h"
 #include "settings/setting_keys.h"
@@ -148,6 +150,105 @@ TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestinati
                                   {"Convert file", ""},
                                   {"Please choose source folder", other},
                                   {toDestination, clips}}));
+}
+
+TEST_F(DialogControllerTest, AFileOrFolderGivenOtherwiseActsAsItsChooserInItsMode) {
+    const fs::path clips = dir_ / "clips";
+    const std::string holiday = (clips / "holiday.avi").string();
+    fs::create_directories(clips);
+    morvane::test::writeFile(holiday, "");
+    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+    const auto stored = [this] {
+        std::vector<std::string> values;
+        for (const std::string_view key : {keys::kSourceFile, keys::kSource, keys::kSourceDirectory,
+                                           keys::kDestinationPath, keys::kDestinationFile}) {
+            values.push_back(settings_.getText(key));
+        }
+        values.push_back(std::to_string(settings_.getNumber(keys::kMode)));
+        values.push_back(std::to_string(fake_.selected[kSourceModeList]));
+        values.push_back(fake_.text(kSourceField) + "|" + fake_.text(kDestinationField) + "|" +
+                         fake_.text(kFileNameField));
+        return values;
+    };
+    controller_.initialise();
+
+    controller_.sourceModeSelected(kModeDirectory);
+    ASSERT_TRUE(controller_.takeSource(holiday));
+    const std::vector<std::string> byFile = stored();
+    EXPECT_EQ(byFile, (std::vector<std::string>{holiday, holiday, clips.string(), clips.string(),
+                                                "holiday.flv", "0", "0",
+                                                holiday + "|" + clips.string() + "|holiday.flv"}));
+    EXPECT_TRUE(fake_.isEnabled(kFileNameField));
+
+    ASSERT_TRUE(controller_.takeSource(clips.string()));
+    const std::vector<std::string> byFolder = stored();
+    // As the folder chooser leaves them, in DIRECTORY mode.
+    fake_.folderAnswers.push_back(clips.string());
+    controller_.chooseSource();
+    EXPECT_EQ(byFolder, stored());
+    EXPECT_EQ(byFolder[5], "1");
+    EXPECT_EQ(byFolder[6], "1");
+    EXPECT_FALSE(fake_.isEnabled(kFileNameField));
+
+    for (const fs::path& refused : {dir_ / "missing.avi", dir_ / "pipe"}) {
+        EXPECT_FALSE(controller_.takeSource(refused.string())) << refused;
+        EXPECT_EQ(stored(), byFolder) << refused;
+    }
+    EXPECT_TRUE(fake_.choosers.size() == 1) << "a given source opened a chooser";
+
+    // Nothing is taken while a batch runs (it cannot end before its "done" is let through).
+    morvane::test::ClipRecipe brief;
+    brief.width = 160;
+    brief.height = 120;
+    brief.seconds = 0.5;
+    morvane::test::writeClip(clips / "brief.mkv", brief);
+    fs::remove(holiday);
+    side_.holdDone = true;
+    controller_.convertPressed();
+    ASSERT_TRUE(controller_.isRunning());
+    EXPECT_FALSE(controller_.takeSource(holiday + ".mkv"));
+    EXPECT_FALSE(controller_.canTakeSource(clips.string()));
+    side_.released.set();
+    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
+    controller_.batchEnded();
+    EXPECT_TRUE(controller_.canTakeSource(clips.string()));
+}
+
+TEST_F(DialogControllerTest, ABatchEndingWhileTheUserWorksElsewhereIsNotified) {
+    morvane::test::ClipRecipe brief;
+    brief.width = 160;
+    brief.height = 120;
+    brief.seconds = 0.5;
+    fs::create_directories(dir_ / "clips");
+    morvane::test::writeClip(dir_ / "clips/a.mkv", brief);
+    morvane::test::writeFile(dir_ / "clips/b.avi", "not a clip");
+    settings_.setNumber(keys::kMode, kModeDirectory);
+    settings_.setText(keys::kSource, (dir_ / "clips").string());
+    settings_.setText(keys::kDestinationPath, (dir_ / "out").string());
+    fs::create_directories(dir_ / "out");
+    const auto convertToTheEnd = [this] {
+        controller_.convertPressed();
+        EXPECT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
+        controller_.batchEnded();
+    };
+
+    fake_.active = false;
+    convertToTheEnd();
+    EXPECT_EQ(fake_.notifications, (std::vector<std::pair<std::string, std::string>>{
+                                       {"1 file converted, 1 failed", (dir_ / "out").string()}}));
+
+    fake_.notifications.clear();
+    fake_.active = true;
+    convertToTheEnd();
+    EXPECT_TRUE(fake_.notifications.empty()) << "notified while the dialog was active";
+
+    fake_.active = false;
+    controller_.convertPressed();
+    controller_.convertPressed();  // Stop
+    controller_.batchEnded();
+    EXPECT_TRUE(fake_.notifications.empty()) << "notified after a stop";
+
+    EXPECT_EQ(batchEndSummary(3, 0), "3 files converted");
 }
 
 TEST_F(DialogControllerTest, ALateEndNoticeLeavesTheNextBatchRunning) {

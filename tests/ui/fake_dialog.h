@@ -39,6 +39,7 @@ public:
     }
     void setProgress(int percent) override { progress = percent; }
     void moveFocusToDialog() override { textsAtFocusMoves.push_back(texts); }
+    bool isActive() const override { return active; }
 
     std::optional<std::string> chooseFile(std::string_view title) override {
         return answer(fileAnswers, title, {});
@@ -52,6 +53,9 @@ public:
     }
     void openAddress(std::string_view address) override { opened.emplace_back(address); }
     void openFile(std::string_view path) override { opened.emplace_back(path); }
+    void notify(std::string_view summary, std::string_view body) override {
+        notifications.emplace_back(summary, body);
+    }
 
     std::string text(ui::ControlId id) const {
         const auto found = texts.find(id);
@@ -73,6 +77,8 @@ public:
     std::vector<Chooser> choosers;
     std::vector<Warning> warnings;
     std::vector<std::string> opened;
+    bool active = true;
+    std::vector<std::pair<std::string, std::string>> notifications;  // summary, body
 
 private:
     std::optional<std::string> answer(std::deque<std::string>& answers, std::string_view title,

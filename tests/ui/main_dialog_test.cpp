@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "ui/log_view.h"
 #include "ui/main_dialog.h"
 #include "ui/number_field.h"
+#include "ui/qt_desktop.h"
 
 // Failures show a QString as its text.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -193,6 +195,55 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
     writing = false;
     busy.join();
     EXPECT_TRUE(shown) << "nothing more was shown within 10 s";
+}
+
+// Drops as a file manager makes them, on a field or on the log: the dialog takes one local file
+// or folder wherever it lands, and refuses the rest with everything left as it was.
+TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
+    const std::filesystem::path clips = dir_ / "clips";
+    const std::filesystem::path holiday = clips / "holiday.avi";
+    std::filesystem::create_directories(clips);
+    test::writeFile(holiday, "");
+    // Whether the drag was welcomed and the drop taken.
+    const auto drop = [](QWidget* target, const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(urls.front().toString());  // as file managers offer it too
+        const QPoint at(4, 4);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        return std::make_pair(enter.isAccepted(), dropped.isAccepted());
+    };
+    QLineEdit* fileName = &widget<QLineEdit>(kFileNameField);
+    const QString before = fileName->text();
+
+    const QList<QList<QUrl>> refused = {
+        {QUrl::fromLocalFile(pathToQString(holiday.string())),
+         QUrl::fromLocalFile(pathToQString(clips.string()))},
+        {QUrl("https://example.org/holiday.avi")},
+        {QUrl::fromLocalFile(pathToQString((dir_ / "missing.avi").string()))},
+    };
+    for (const QList<QUrl>& urls : refused) {
+        EXPECT_EQ(drop(fileName, urls), std::make_pair(false, false)) << urls.size();
+    }
+    EXPECT_EQ(fileName->text(), before);
+    EXPECT_EQ(settings_.getText(keys::kSourceFile), "");
+
+    EXPECT_EQ(drop(fileName, {QUrl::fromLocalFile(pathToQString(holiday.string()))}),
+              std::make_pair(true, true));
+    EXPECT_EQ(widget<QLineEdit>(kSourceField).text(), pathToQString(holiday.string()));
+    EXPECT_EQ(fileName->text(), "holiday.flv") << "the drop was taken as text";
+    EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), kModeFile);
+
+    EXPECT_EQ(
+        drop(dialog().logView().viewport(), {QUrl::fromLocalFile(pathToQString(clips.string()))}),
+        std::make_pair(true, true));
+    EXPECT_EQ(widget<QLineEdit>(kSourceField).text(), pathToQString(clips.string()));
+    EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), kModeDirectory);
+    EXPECT_FALSE(fileName->isEnabled());
+    EXPECT_TRUE(fake_.choosers.empty());
 }
 
 TEST_F(MainDialogTest, ABatchEndsByItselfOrOnStopOrExitButNeverOnEnter) {

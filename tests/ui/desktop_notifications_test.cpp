@@ -1,0 +1,95 @@
+// Notifications as the desktop's notification service receives them, on a private session bus
+// (the test runs under dbus-run-session), with a fake service on a connection of its own.
+#include "ui/desktop_notifications.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QStringList>
+#include <QTest>
+#include <QVariantMap>
+#include <vector>
+
+namespace morvane::ui {
+namespace {
+
+class FakeNotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Received {
+        QString application;
+        QString icon;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    static constexpr uint kId = 42;
+    std::vector<Received> received;
+
+public Q_SLOTS:
+    uint Notify(const QString& application, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
+        received.push_back({application, icon, summary, body, actions, hints});
+        return kId;
+    }
+};
+
+TEST(DesktopNotifications, ReachTheServiceAndAnswerTheirOwnActivationOnly) {
+    QDBusConnection serviceSide =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-notifications");
+    ASSERT_TRUE(serviceSide.isConnected()) << "no session bus: run under dbus-run-session";
+    FakeNotificationService service;
+    ASSERT_TRUE(serviceSide.registerObject("/org/freedesktop/Notifications", &service,
+                                           QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(serviceSide.registerService("org.freedesktop.Notifications"));
+
+    DesktopNotifications notifications(QDBusConnection::sessionBus());
+    int activations = 0;
+    notifications.onActivated = [&activations] { ++activations; };
+    notifications.send("2 files converted, 1 failed", "/home/ann/flv");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notifications.shownCount() == 1; }, 30000))
+        << "the service did not take the notification within 30 s";
+    ASSERT_EQ(service.received.size(), 1u);
+    const FakeNotificationService::Received& got = service.received.front();
+    EXPECT_EQ(got.application, "Morvane");
+    EXPECT_EQ(got.icon, kApplicationId);
+    EXPECT_EQ(got.summary, "2 files converted, 1 failed");
+    EXPECT_EQ(got.body, "/home/ann/flv");
+    EXPECT_EQ(got.actions.value(0), "default");
+    EXPECT_EQ(got.hints.value("desktop-entry").toString(), kApplicationId);
+
+    const auto invoke = [&serviceSide](uint id, const QString& action) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+        signal << id << action;
+        serviceSide.send(signal);
+    };
+    invoke(FakeNotificationService::kId + 1, "default");  // another program's
+    invoke(FakeNotificationService::kId, "default");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return activations > 0; }, 30000))
+        << "the activation did not arrive within 30 s";
+    QTest::qWait(100);
+    EXPECT_EQ(activations, 1) << "another program's notification raised the dialog";
+
+    // Without a bus nothing is sent and nothing fails.
+    DesktopNotifications unconnected(QDBusConnection(QStringLiteral("no such connection")));
+    unconnected.send("1 file converted", "/tmp");
+    EXPECT_EQ(unconnected.shownCount(), 0);
+    QDBusConnection::disconnectFromBus("fake-notifications");
+}
+
+}  // namespace
+}  // namespace morvane::ui
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "desktop_notifications_test.moc"
