@@ -48,7 +48,8 @@ dpkg-deb --extract "$deb" "$unpacked"
 report=$(desktop-file-validate "$unpacked/usr/share/applications/$id.desktop" 2>&1) &&
     [ -z "$report" ] || fail "the desktop entry does not validate: $report"
 # validate-tree: the metainfo's own checks, and that its launchable names a shipped entry.
-if ! report=$(appstreamcli validate-tree --no-net "$unpacked/usr"); then
+if ! report=$(appstreamcli validate --no-net "$unpacked/usr/share/metainfo/$id.metainfo.xml" &&
+    appstreamcli validate-tree --no-net "$unpacked/usr"); then
     echo "$report" >&2
     fail "the metainfo does not validate"
 fi
