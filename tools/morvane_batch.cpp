@@ -78,6 +78,8 @@ public:
             progress_->draw(progressLineText(figures, progress_->columns()));
         }
     }
+    // Erases the progress line and prints the log text it held back; called before the log
+    // lets go of the window and before the process ends.
     void clearProgress() {
         if (progress_) {
             progress_->clear();
@@ -152,10 +154,14 @@ int convertStored(const sigset_t& awaited) {
                             processSourceFileList(),
                             log,
                             owner,
-                            [&settings](int status) { endProcess(settings, status); }};
+                            [&settings, &console](int status) {
+                                console.clearProgress();
+                                endProcess(settings, status);
+                            }};
     const int status = runBatch(services, owner, awaited, console, 0,
                                 [](BatchRunner& runner) { runner.convertPressed(); });
     settings.writeAll();
+    console.clearProgress();
     log.setWindow(nullptr);
     log.close();
     return status;
@@ -198,8 +204,11 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
     if (!files.empty()) {
         SourceFileList sources;
         HeadlessOwner owner;
-        EngineServices services{settings, profiles, sources,
-                                log,      owner,    [](int exitStatus) { ::_exit(exitStatus); }};
+        EngineServices services{
+            settings, profiles, sources, log, owner, [&console](int exitStatus) {
+                console.clearProgress();
+                ::_exit(exitStatus);
+            }};
         switch (options.watermark) {
             case WatermarkChoice::Searched:
                 break;
@@ -214,6 +223,7 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
                                    [&files](BatchRunner& runner) { runner.startFiles(files); });
         status = std::max(status, batch);
     }
+    console.clearProgress();
     log.setWindow(nullptr);
     log.close();
     return status;
