@@ -23,7 +23,7 @@ std::string timeLeftText(const ConversionJob& job, uint32_t nowTick) {
     if (job.graphPosition == 0) {
         return text;
     }
-    const auto elapsed = static_cast<int64_t>(ticksBetween(job.startTick, nowTick));
+    const auto elapsed = static_cast<int64_t>(elapsedSince(job.startTick, nowTick));
     const auto duration = static_cast<double>(job.duration);
     double reached = static_cast<double>(job.progressPosition);
     if (!(reached > 0)) {

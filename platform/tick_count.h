@@ -13,4 +13,11 @@ constexpr uint32_t ticksBetween(uint32_t earlier, uint32_t later) {
     return later - earlier;
 }
 
+// The milliseconds from `start` to `now`, or 0 when `start` lies after `now`: a start that
+// another thread stored after `now` was read.
+constexpr uint32_t elapsedSince(uint32_t start, uint32_t now) {
+    const uint32_t elapsed = ticksBetween(start, now);
+    return elapsed > 0x7fffffffu ? 0 : elapsed;
+}
+
 }  // namespace morvane

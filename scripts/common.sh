@@ -9,7 +9,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    librsvg2-bin dpkg-dev desktop-file-utils appstream man-db dbus-daemon
+    librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db dbus-daemon
 )
 
 install_packages() {

@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -55,12 +57,19 @@ private:
     const pthread_t waiter_ = ::pthread_self();
 };
 
+// Whether the terminal takes the escape that erases a line: not a "dumb" one (an editor's
+// shell buffer, for one).
+bool understandsEscapes() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && term[0] != '\0' && std::string_view(term) != "dumb";
+}
+
 // Where the log text goes: standard output, with the progress line on standard error when
 // that is a terminal; nowhere when quiet (the log file still gets it).
 class Console {
 public:
     explicit Console(bool quiet) : quiet_(quiet) {
-        if (!quiet && ::isatty(STDERR_FILENO)) {
+        if (!quiet && ::isatty(STDERR_FILENO) && understandsEscapes()) {
             progress_.emplace(stdout, stderr);
         }
     }

@@ -1,12 +1,14 @@
 #include "tools/progress_line.h"
 
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "engine/conversion_job.h"
 #include "engine/progress.h"
+#include "log/terminal_text.h"
 #include "platform/tick_count.h"
 
 namespace morvane {
@@ -18,10 +20,9 @@ constexpr char kEraseLine[] = "\r\x1b[K";
 constexpr uint32_t kSpeedAfterMs = 1000;
 
 std::string printableName(const std::string& path) {
-    std::string name = std::filesystem::path(path).filename().string();
+    std::string name = terminalSafe(std::filesystem::path(path).filename().string());
     for (char& c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
+        if (c == '\n' || c == '\t') {
             c = '?';
         }
     }
@@ -56,7 +57,7 @@ ProgressFigures progressFiguresOf(const ConversionJob& job, const std::vector<st
     }
     figures.percent = std::clamp(progressPercent(job), 0, 100);
     figures.timeLeft = timeLeftText(job, nowTick);
-    const uint32_t elapsedMs = ticksBetween(job.startTick, nowTick);
+    const uint32_t elapsedMs = elapsedSince(job.startTick, nowTick);
     const int64_t encoded = job.progressPosition;
     if (elapsedMs >= kSpeedAfterMs && encoded > 0) {
         figures.speed = static_cast<double>(encoded) / 10000.0 / elapsedMs;
@@ -82,9 +83,14 @@ std::string progressLineText(const ProgressFigures& figures, size_t columns) {
     return counts + shortenedName(printableName(figures.name), width - fixed.size()) + rest;
 }
 
+TerminalProgress::TerminalProgress(std::FILE* logStream, std::FILE* terminal)
+    : logStream_(logStream),
+      terminal_(terminal),
+      logIsTerminal_(::isatty(::fileno(logStream)) == 1) {}
+
 void TerminalProgress::appendText(std::string_view text) {
     const std::lock_guard lock(mutex_);
-    if (!holding_) {
+    if (cleared_) {
         writeLocked(text);
         return;
     }
@@ -98,7 +104,8 @@ void TerminalProgress::appendText(std::string_view text) {
 }
 
 void TerminalProgress::writeLocked(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), logStream_);
+    const std::string shown = logIsTerminal_ ? terminalSafe(text) : std::string(text);
+    std::fwrite(shown.data(), 1, shown.size(), logStream_);
     std::fflush(logStream_);
 }
 
@@ -108,11 +115,13 @@ void TerminalProgress::appendLink(std::string_view path) {
 
 void TerminalProgress::draw(const std::string& line) {
     const std::lock_guard lock(mutex_);
+    if (cleared_ || !inForeground()) {
+        return;
+    }
     const std::string text = "\r" + line + "\x1b[K";
     std::fwrite(text.data(), 1, text.size(), terminal_);
     std::fflush(terminal_);
     drawn_ = true;
-    holding_ = true;
 }
 
 void TerminalProgress::clear() {
@@ -120,15 +129,22 @@ void TerminalProgress::clear() {
     eraseLocked();
     writeLocked(heldBack_);
     heldBack_.clear();
-    holding_ = false;
+    cleared_ = true;
 }
 
 void TerminalProgress::eraseLocked() {
-    if (drawn_) {
+    // In the background the line stays: writing would stop the program (tostop).
+    if (drawn_ && inForeground()) {
         std::fputs(kEraseLine, terminal_);
         std::fflush(terminal_);
-        drawn_ = false;
     }
+    drawn_ = false;
+}
+
+bool TerminalProgress::inForeground() const {
+    const pid_t group = ::tcgetpgrp(::fileno(terminal_));
+    // A terminal that is not the program's own never stops it for writing.
+    return group == -1 || group == ::getpgrp();
 }
 
 size_t TerminalProgress::columns() const {

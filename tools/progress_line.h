@@ -34,19 +34,19 @@ std::string progressLineText(const ProgressFigures& figures, size_t columns);
 // Log text on a stream and the progress line on a terminal, which may be the same one: the
 // line is erased before any log text is written, and comes back at the next draw(). Until
 // clear(), log text is written in whole lines only, so that the progress line never takes the
-// place of a line's beginning.
+// place of a line's beginning. Log text bound for a terminal is made safe for it first.
 class TerminalProgress final : public LogWindow {
 public:
-    TerminalProgress(std::FILE* logStream, std::FILE* terminal)
-        : logStream_(logStream), terminal_(terminal) {}
+    TerminalProgress(std::FILE* logStream, std::FILE* terminal);
 
     void appendText(std::string_view text) override;
     void appendLink(std::string_view path) override;
 
-    // Replaces the line on the terminal with `line`.
+    // Replaces the line on the terminal with `line`; nothing while the program runs in the
+    // background (where writing to the terminal could stop it) and after clear().
     void draw(const std::string& line);
     // Erases the line, if one is drawn, and writes the log text held back; from then on log
-    // text is written as it comes, until the next draw().
+    // text is written as it comes, and no line is drawn again.
     void clear();
     // The terminal's width; 80 when it does not say.
     size_t columns() const;
@@ -54,14 +54,16 @@ public:
 private:
     void eraseLocked();
     void writeLocked(std::string_view text);
+    bool inForeground() const;
 
     std::mutex mutex_;
     std::FILE* logStream_;
     std::FILE* terminal_;
+    const bool logIsTerminal_;
     // Guarded by mutex_.
     bool drawn_ = false;
-    bool holding_ = true;   // until clear(), and again from the next draw()
-    std::string heldBack_;  // log text after the last line break, while holding_
+    bool cleared_ = false;
+    std::string heldBack_;  // log text after the last line break, until clear()
 };
 
 }  // namespace morvane

@@ -2,7 +2,6 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -27,19 +26,43 @@ void DesktopNotifications::send(const QString& summary, const QString& body) {
     if (!bus_.isConnected()) {
         return;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    if (bodyMarkup_) {
+        notify(summary, body);
+        return;
+    }
+    call(QStringLiteral("GetCapabilities"), {}, [this, summary, body](const QDBusMessage& reply) {
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            return;  // no service
+        }
+        bodyMarkup_ =
+            reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+        notify(summary, body);
+    });
+}
+
+void DesktopNotifications::notify(const QString& summary, const QString& body) {
     const QString id = QString::fromLatin1(kApplicationId);
-    call << QStringLiteral("Morvane") << 0u << id << summary << body
-         << QStringList{kDefaultAction, QStringLiteral("Show Morvane")}
-         << QVariantMap{{QStringLiteral("desktop-entry"), id}} << -1;
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    // Where the service reads markup, a folder named "Tom & Jerry" must still show as such.
+    const QString shownBody = bodyMarkup_.value_or(false) ? body.toHtmlEscaped() : body;
+    call(QStringLiteral("Notify"),
+         {QStringLiteral("Morvane"), 0u, id, summary, shownBody,
+          QStringList{kDefaultAction, QStringLiteral("Show Morvane")},
+          QVariantMap{{QStringLiteral("desktop-entry"), id}}, -1},
+         [this](const QDBusMessage& reply) {
+             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                 shown_.insert(reply.arguments().front().toUInt());
+             }
+         });
+}
+
+void DesktopNotifications::call(const QString& method, const QList<QVariant>& arguments,
+                                std::function<void(const QDBusMessage&)> answered) {
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    message.setArguments(arguments);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* finished) {
-                const QDBusPendingReply<uint> reply = *finished;
-                if (reply.isValid()) {
-                    shown_.insert(reply.value());
-                }
+            [answered = std::move(answered)](QDBusPendingCallWatcher* finished) {
+                answered(finished->reply());
                 finished->deleteLater();
             });
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QVariant>
 #include <functional>
+#include <optional>
 
 namespace morvane::ui {
 
@@ -31,8 +34,16 @@ private Q_SLOTS:
     void actionInvoked(uint id, const QString& action);
 
 private:
+    // Calls `method` with `arguments` without waiting; `answered` gets the reply, if any.
+    void call(const QString& method, const QList<QVariant>& arguments,
+              std::function<void(const QDBusMessage&)> answered);
+    void notify(const QString& summary, const QString& body);
+
     QDBusConnection bus_;
     QSet<uint> shown_;
+    // Whether the service reads markup in a body, so that the body's text must be escaped;
+    // asked once.
+    std::optional<bool> bodyMarkup_;
 };
 
 }  // namespace morvane::ui

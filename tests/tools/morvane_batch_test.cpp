@@ -89,7 +89,9 @@ pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
     std::string systemData = "XDG_DATA_DIRS=" + (dir / "system-data").string();
     std::string program = MORVANE_BATCH_PATH;
     char env[] = "env";
-    std::vector<char*> argv = {env, config.data(), data.data(), systemData.data(), program.data()};
+    char term[] = "TERM=xterm";  // what a terminal would say, when there is one
+    std::vector<char*> argv = {env,  config.data(), data.data(), systemData.data(),
+                               term, program.data()};
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }

@@ -19,9 +19,9 @@ TEST(ProgressLine, FitsTheTerminalAndShowsNamesHarmlessly) {
         // The name loses its beginning, never within a character (é is two bytes).
         {{1, 1, "a-long-name-é.mp4", 7, "00:00:09", 0}, 37, "[1/1] ...é.mp4    7%  00:00:09 left"},
         {{1, 1, "a-long-name-é.mp4", 7, "00:00:09", 0}, 36, "[1/1] ....mp4    7%  00:00:09 left"},
-        {{1, 1, "bell\a\x1b[2J.mp4", 7, "00:00:09", 0},
+        {{1, 1, "bell\a\x1b[2J\xc2\x9b\n.mp4", 7, "00:00:09", 0},
          80,
-         "[1/1] bell??[2J.mp4    7%  00:00:09 left"},
+         "[1/1] bell??[2J??.mp4    7%  00:00:09 left"},
         {{1, 1, "clip.mp4", 7, "00:00:09", 0}, 10, "[1/1]    "},
         {{1, 1, "clip.mp4", 7, "00:00:09", 0}, 0, ""},
     };

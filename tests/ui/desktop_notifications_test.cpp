@@ -32,6 +32,7 @@ public:
     std::vector<Received> received;
 
 public Q_SLOTS:
+    QStringList GetCapabilities() { return {"actions", "body", "body-markup"}; }
     uint Notify(const QString& application, uint, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
         received.push_back({application, icon, summary, body, actions, hints});
@@ -51,7 +52,7 @@ TEST(DesktopNotifications, ReachTheServiceAndAnswerTheirOwnActivationOnly) {
     DesktopNotifications notifications(QDBusConnection::sessionBus());
     int activations = 0;
     notifications.onActivated = [&activations] { ++activations; };
-    notifications.send("2 files converted, 1 failed", "/home/ann/flv");
+    notifications.send("2 files converted, 1 failed", "/home/ann/Tom & Jerry");
     ASSERT_TRUE(QTest::qWaitFor([&] { return notifications.shownCount() == 1; }, 30000))
         << "the service did not take the notification within 30 s";
     ASSERT_EQ(service.received.size(), 1u);
@@ -59,7 +60,8 @@ TEST(DesktopNotifications, ReachTheServiceAndAnswerTheirOwnActivationOnly) {
     EXPECT_EQ(got.application, "Morvane");
     EXPECT_EQ(got.icon, kApplicationId);
     EXPECT_EQ(got.summary, "2 files converted, 1 failed");
-    EXPECT_EQ(got.body, "/home/ann/flv");
+    EXPECT_EQ(got.body, "/home/ann/Tom &amp; Jerry")
+        << "not escaped for a service that reads markup";
     EXPECT_EQ(got.actions.value(0), "default");
     EXPECT_EQ(got.hints.value("desktop-entry").toString(), kApplicationId);
 
