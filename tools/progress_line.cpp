@@ -84,9 +84,7 @@ std::string progressLineText(const ProgressFigures& figures, size_t columns) {
 }
 
 TerminalProgress::TerminalProgress(std::FILE* logStream, std::FILE* terminal)
-    : logStream_(logStream),
-      terminal_(terminal),
-      logIsTerminal_(::isatty(::fileno(logStream)) == 1) {}
+    : log_(logStream), terminal_(terminal) {}
 
 void TerminalProgress::appendText(std::string_view text) {
     const std::lock_guard lock(mutex_);
@@ -104,9 +102,7 @@ void TerminalProgress::appendText(std::string_view text) {
 }
 
 void TerminalProgress::writeLocked(std::string_view text) {
-    const std::string shown = logIsTerminal_ ? terminalSafe(text) : std::string(text);
-    std::fwrite(shown.data(), 1, shown.size(), logStream_);
-    std::fflush(logStream_);
+    log_.appendText(text);
 }
 
 void TerminalProgress::appendLink(std::string_view path) {

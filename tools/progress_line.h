@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "log/console_log_window.h"
 #include "log/log_window.h"
 
 namespace morvane {
@@ -34,7 +35,7 @@ std::string progressLineText(const ProgressFigures& figures, size_t columns);
 // Log text on a stream and the progress line on a terminal, which may be the same one: the
 // line is erased before any log text is written, and comes back at the next draw(). Until
 // clear(), log text is written in whole lines only, so that the progress line never takes the
-// place of a line's beginning. Log text bound for a terminal is made safe for it first.
+// place of a line's beginning. Log text reaches its stream as ConsoleLogWindow writes it.
 class TerminalProgress final : public LogWindow {
 public:
     TerminalProgress(std::FILE* logStream, std::FILE* terminal);
@@ -57,9 +58,8 @@ private:
     bool inForeground() const;
 
     std::mutex mutex_;
-    std::FILE* logStream_;
+    ConsoleLogWindow log_;  // the log text's stream
     std::FILE* terminal_;
-    const bool logIsTerminal_;
     // Guarded by mutex_.
     bool drawn_ = false;
     bool cleared_ = false;
