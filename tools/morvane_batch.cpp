@@ -1,25 +1,21 @@
 // morvane-batch: converts the files and folders named on its command line with the options
 // given there, or, without arguments, does what pressing "Convert!" does with the stored
 // settings. The log goes to "morvane.log" (or --log) and to standard output, and a progress
-// line to standard error when that is a terminal. Exits 0 when
-// every file was converted, 1 otherwise, 2 for a wrong command line. SIGINT and SIGTERM act as
-// the Stop button.
+// line to standard error when that is a terminal. Exits 0 when every file was converted, 1
+// otherwise, 2 for a wrong command line. SIGINT and SIGTERM act as the Stop button.
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <unistd.h>
-
-#include <algorithm>
-#include <optional>
 
 #include "batch/batch_runner.h"
 #include "batch/output_paths.h"

@@ -42,13 +42,13 @@ void ensureRuntimeFolder() {
     }
 }
 
-}  // namespace
-
 constexpr char kUsage[] =
     "Usage: morvane [FILE]\n"
     "Open the window of Morvane, which converts video files into Flash Video (FLV) files.\n"
     "A FILE (or folder) given becomes the source to convert.\n"
     "To convert without a window, use morvane-batch.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
