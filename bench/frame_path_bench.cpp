@@ -63,7 +63,8 @@ void framePath(benchmark::State& state, Size source, Size output) {
 
 void encodeFrame(benchmark::State& state, Size size) {
     VideoEncoder encoder;
-    if (encoder.open(AV_CODEC_ID_FLV1, {size.width, size.height, 25, 409600, 4096}) !=
+    if (encoder.open(avcodec_find_encoder(AV_CODEC_ID_FLV1),
+                     {size.width, size.height, {25, 1}, 25, 409600, 4096, {}}) !=
         CodecOpenResult::Opened) {
         state.SkipWithError("FLV1 does not open");
         return;

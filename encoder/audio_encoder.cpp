@@ -28,9 +28,8 @@ AVSampleFormat chooseSampleFormat(const AVCodec* codec, AVSampleFormat input) {
 
 }  // namespace
 
-CodecOpenResult AudioEncoder::open(AVCodecID codecId, const AudioEncoderSettings& settings) {
+CodecOpenResult AudioEncoder::open(const AVCodec* codec, const AudioEncoderSettings& settings) {
     close();
-    const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {
         return CodecOpenResult::NoEncoder;
     }
@@ -54,7 +53,7 @@ CodecOpenResult AudioEncoder::open(AVCodecID codecId, const AudioEncoderSettings
     }
 
     frameSamples_ = context->frame_size > 1 ? context->frame_size : 1000000 / settings.channels;
-    if (context->frame_size <= 1 && isSixteenBitPcm(codecId)) {
+    if (context->frame_size <= 1 && isSixteenBitPcm(codec->id)) {
         frameSamples_ >>= 1;
     }
     frameBytes_ = settings.channels * frameSamples_ * av_get_bytes_per_sample(inputFormat);

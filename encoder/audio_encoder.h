@@ -20,7 +20,7 @@ struct AudioEncoderSettings {
 // sample format the codec takes.
 class AudioEncoder {
 public:
-    CodecOpenResult open(AVCodecID codecId, const AudioEncoderSettings& settings);
+    CodecOpenResult open(const AVCodec* codec, const AudioEncoderSettings& settings);
     void close();
     bool isOpen() const { return context_ != nullptr; }
     const AVCodecContext* context() const { return context_.get(); }

@@ -18,18 +18,10 @@ namespace {
 
 constexpr AVRational kMilliseconds{1, 1000};
 
-int64_t kbpsToBitRate(int kbps) {
-    return static_cast<int64_t>(kbps) << 10;
-}
-
 // Pictures kept for reuse once the codec has done with them: as many as a queue of about
 // 100 MB of samples in front of the encoder holds, so that a steady conversion takes all its
 // pictures from the pool instead of faulting (and zeroing) fresh memory for each frame.
 constexpr size_t kKeptPictureBytes = 112 << 20;
-
-int toleranceOf(int64_t bitRate) {
-    return static_cast<int>(static_cast<double>(bitRate) * 0.01);
-}
 
 }  // namespace
 
@@ -85,6 +77,9 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     lastAudioPts_ = 0;
     lastVideoPts_.reset();
     firstPacketMs_.reset();
+    videoTimes_ = {};
+    h264FrameTimes_.clear();
+    firstH264Frame_ = 0;
     routeFfmpegLogToDebugOutput();
 
     const AVOutputFormat* format = av_guess_format("flv", nullptr, nullptr);
@@ -99,10 +94,10 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     // The muxer opens the file again by this name to insert the key frame index.
     context->url = av_strdup(("file:" + outputPath).c_str());
 
-    if (format->audio_codec != AV_CODEC_ID_NONE && channels_ > 0 && !openAudioStream(*format)) {
+    if (format->audio_codec != AV_CODEC_ID_NONE && channels_ > 0 && !openAudioStream()) {
         return false;
     }
-    if (format->video_codec != AV_CODEC_ID_NONE && !openVideoStream(*format)) {
+    if (format->video_codec != AV_CODEC_ID_NONE && !openVideoStream()) {
         return false;
     }
 
@@ -122,16 +117,17 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
     return true;
 }
 
-bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
+CodecChoice FlvEncoder::codecChoice() const {
+    return {format_,     width_,       height_,         frameRate_, videoKbps_, audioKbps_,
+            sampleRate_, bitsPerSample_, channels_, x264Threads_};
+}
+
+bool FlvEncoder::openAudioStream() {
     audioStream_ = newStream(1, "audio");
     if (audioStream_ == nullptr) {
         return false;
     }
-    const int64_t bitRate = kbpsToBitRate(audioKbps_);
-    const AudioEncoderSettings settings{bitRate,     toleranceOf(bitRate),
-                                        sampleRate_, bitsPerSample_,
-                                        channels_,   audioKbps_ > 32 ? AV_CODEC_FLAG_QSCALE : 0};
-    if (!opened(audio_.open(format.audio_codec, settings), "audio")) {
+    if (!opened(audio_.open(audioEncoderOf(format_), audioSettingsOf(codecChoice())), "audio")) {
         return false;
     }
     avcodec_parameters_from_context(audioStream_->codecpar, audio_.context());
@@ -141,17 +137,13 @@ bool FlvEncoder::openAudioStream(const AVOutputFormat& format) {
     return true;
 }
 
-bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
+bool FlvEncoder::openVideoStream() {
     videoStream_ = newStream(0, "video");
     if (videoStream_ == nullptr) {
         return false;
     }
-    // A source slower than one frame a second is encoded at one: a time base of 1/0 can never
-    // open.
-    const int frameRate = std::max(frameRate_, 1);
-    const int64_t bitRate = kbpsToBitRate(videoKbps_);
-    const VideoEncoderSettings settings{width_, height_, frameRate, bitRate, toleranceOf(bitRate)};
-    if (!opened(video_.open(format.video_codec, settings), "video")) {
+    const VideoEncoderSettings settings = videoSettingsOf(codecChoice());
+    if (!opened(video_.open(videoEncoderOf(format_), settings), "video")) {
         return false;
     }
     avcodec_parameters_from_context(videoStream_->codecpar, video_.context());
@@ -159,7 +151,8 @@ bool FlvEncoder::openVideoStream(const AVOutputFormat& format) {
     outputWidth_ = width_;
     outputHeight_ = height_;
     // Without it the key frame index would hold no valid times.
-    videoStream_->avg_frame_rate = {frameRate, 1};
+    videoStream_->avg_frame_rate = settings.frameRate;
+    frameMs_ = av_rescale(settings.frameRate.den, 1000, settings.frameRate.num);
     return true;
 }
 
@@ -167,14 +160,21 @@ void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int
     if (!firstPacketMs_) {
         firstPacketMs_ = ms;
     }
-    // The muxer refuses a packet earlier than the file's first one.
-    ms = std::max(ms, *firstPacketMs_);
+    // The muxer refuses a packet earlier than the file's first one. (The interleaving muxer
+    // writes the earliest first.)
+    if (format_ != FlvFormat::H264Aac) {
+        ms = std::max(ms, *firstPacketMs_);
+    }
     packet.stream_index = stream->index;
     packet.pts = ms;
     packet.dts = ms;
     packet.duration = durationMs;
     packet.pos = -1;
-    av_write_frame(outputContext_.get(), &packet);
+    if (format_ == FlvFormat::H264Aac) {
+        av_interleaved_write_frame(outputContext_.get(), &packet);
+    } else {
+        av_write_frame(outputContext_.get(), &packet);
+    }
     avio_flush(outputContext_->pb);
 }
 
@@ -199,8 +199,52 @@ void FlvEncoder::writeVideoPacket(AVPacket& packet, int64_t ptsMs) {
     if (lastVideoPts_ && ms < *lastVideoPts_) {
         ms = *lastVideoPts_;
     }
-    writePacket(packet, videoStream_, ms, av_rescale(1, 1000, std::max(frameRate_, 1)));
+    noteVideoTag(packet, ms);
+    writePacket(packet, videoStream_, ms, frameMs_);
     lastVideoPts_ = ms;
+}
+
+int64_t FlvEncoder::h264FrameMs(int64_t index) const {
+    const int64_t offset = index - firstH264Frame_;
+    if (h264FrameTimes_.empty()) {
+        return 0;
+    }
+    if (offset < 0) {  // a decoding time before the first frame's
+        return h264FrameTimes_.front() + offset * frameMs_;
+    }
+    return h264FrameTimes_[std::min<size_t>(static_cast<size_t>(offset),
+                                            h264FrameTimes_.size() - 1)];
+}
+
+void FlvEncoder::writeH264Packet(AVPacket& packet) {
+    // Decoding times rise and start at zero at the earliest; a picture shows no earlier than
+    // it is decoded. FLV writes the decoding time, and the difference as composition time.
+    int64_t dts = std::max<int64_t>(h264FrameMs(packet.dts), 0);
+    if (lastVideoPts_) {
+        dts = std::max(dts, *lastVideoPts_);
+    }
+    const int64_t pts = std::max(h264FrameMs(packet.pts), dts);
+    // Every later packet names a frame from this decoding time on.
+    while (!h264FrameTimes_.empty() && firstH264Frame_ < packet.dts) {
+        h264FrameTimes_.pop_front();
+        ++firstH264Frame_;
+    }
+    noteVideoTag(packet, dts);
+    lastVideoPts_ = dts;
+    packet.stream_index = videoStream_->index;
+    packet.pts = pts;
+    packet.dts = dts;
+    packet.duration = frameMs_;
+    packet.pos = -1;
+    av_interleaved_write_frame(outputContext_.get(), &packet);
+    avio_flush(outputContext_->pb);
+}
+
+void FlvEncoder::noteVideoTag(const AVPacket& packet, int64_t ms) {
+    if ((packet.flags & AV_PKT_FLAG_KEY) != 0) {
+        videoTimes_.keyFramesMs.push_back(ms);
+    }
+    videoTimes_.lastFrameMs = ms;
 }
 
 bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
@@ -249,8 +293,23 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
     if (videoStream_ == nullptr) {
         return false;
     }
-    const bool encoded = video_.encode(
-        std::move(picture), [this, ptsMs](AVPacket& packet) { writeVideoPacket(packet, ptsMs); });
+    bool encoded = false;
+    if (format_ == FlvFormat::H264Aac) {
+        const int64_t index = video_.nextFrameIndex();
+        if (h264FrameTimes_.empty()) {
+            firstH264Frame_ = index;
+        }
+        h264FrameTimes_.push_back(ptsMs);
+        encoded = video_.encode(std::move(picture),
+                                [this](AVPacket& packet) { writeH264Packet(packet); });
+        if (video_.nextFrameIndex() == index) {  // no picture went in
+            h264FrameTimes_.pop_back();
+        }
+    } else {
+        encoded = video_.encode(std::move(picture), [this, ptsMs](AVPacket& packet) {
+            writeVideoPacket(packet, ptsMs);
+        });
+    }
     lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
     char line[48];
     std::snprintf(line, sizeof line, "video frame size = %d\n", lastOutputBytes_);
@@ -262,12 +321,20 @@ void FlvEncoder::close() {
     overlay_.releaseFrame();
     if (headerWritten_) {
         audio_.drain([this](AVPacket& packet) { writeAudioPacket(packet); });
-        video_.drain(
-            [this](AVPacket& packet) { writeVideoPacket(packet, lastVideoPts_.value_or(0)); });
+        if (format_ == FlvFormat::H264Aac) {
+            video_.drain([this](AVPacket& packet) { writeH264Packet(packet); });
+        } else {
+            video_.drain([this](AVPacket& packet) {
+                writeVideoPacket(packet, lastVideoPts_.value_or(0));
+            });
+        }
         output_.writePending();
         output_.writeDirectly();
         av_write_trailer(outputContext_.get());
         avio_flush(outputContext_->pb);
+        if (videoStream_ != nullptr && !output_.failed()) {
+            correctVideoTimes(output_.fd(), videoTimes_);
+        }
     }
     release();
     overlay_.releaseWatermark();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "encoder/audio_encoder.h"
+#include "encoder/flv_codecs.h"
+#include "encoder/flv_keyframe_times.h"
 #include "encoder/flv_output.h"
 #include "encoder/frame_bitmap.h"
 #include "encoder/video_encoder.h"
@@ -21,9 +24,11 @@ namespace morvane {
 // Writes one FLV file at a time, and is reused for every file of a batch: set the frame rate
 // and output size, open() on an output file, feed it frames and PCM, close().
 //
-// The streams and codecs are the "flv" format's defaults (FLV1 video, MP3 audio with Debian's
-// FFmpeg). Packets carry millisecond timestamps; an audio packet never repeats the previous
-// audio time, and a video packet never lies before the last audio packet written.
+// The streams and codecs are those of the format: by default the "flv" muxer's own (FLV1
+// video, MP3 audio with Debian's FFmpeg), else H.264 and AAC. Packets carry millisecond
+// timestamps; an audio packet never repeats the previous audio time. An FLV1 packet never lies
+// before the last audio packet written; H.264 packets, which x264 hands back some frames
+// later, are interleaved with the audio by the muxer instead.
 //
 // Threads: open() and close() run on the session thread; the encode and write operations on
 // the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() and
@@ -38,7 +43,12 @@ public:
     FlvEncoder& operator=(const FlvEncoder&) = delete;
     ~FlvEncoder();
 
-    void setFrameRate(int frameRate) { frameRate_ = frameRate; }
+    void setFormat(FlvFormat format) { format_ = format; }
+    FlvFormat format() const { return format_; }
+    // x264's threads for the H.264 format (0: one per core).
+    void setX264Threads(int threads) { x264Threads_ = threads; }
+    // Frames per second, as a fraction.
+    void setFrameRate(AVRational frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }
     void setHeight(int height) { height_ = height; }
     // Where open() looks for the watermark of the file: the first of `paths` that exists is
@@ -96,18 +106,25 @@ private:
     AVStream* newStream(int id, std::string_view kind);
     // True when the audio or video encoder opened; otherwise fails with what went wrong.
     bool opened(CodecOpenResult result, std::string_view kind);
-    bool openAudioStream(const AVOutputFormat& format);
-    bool openVideoStream(const AVOutputFormat& format);
+    CodecChoice codecChoice() const;
+    bool openAudioStream();
+    bool openVideoStream();
     // Muxes one packet at `ms`, keeping each stream's times rising and none before the file's
     // first packet.
     void writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs);
     void writeAudioPacket(AVPacket& packet);
     void writeVideoPacket(AVPacket& packet, int64_t ptsMs);
+    void writeH264Packet(AVPacket& packet);
+    // The time of a frame that the H.264 codec numbered `index`.
+    int64_t h264FrameMs(int64_t index) const;
+    void noteVideoTag(const AVPacket& packet, int64_t ms);
     void release();
 
     int width_;
     int height_;
-    int frameRate_ = 100;
+    FlvFormat format_ = FlvFormat::SorensonMp3;
+    int x264Threads_ = 0;
+    AVRational frameRate_{100, 1};
     const int audioKbps_;
     const int videoKbps_;
     const int sampleRate_;
@@ -123,6 +140,12 @@ private:
     std::optional<int64_t> lastVideoPts_;
     std::optional<int64_t> firstPacketMs_;
     bool headerWritten_ = false;
+    int64_t frameMs_ = 10;  // one frame's duration
+    VideoTimes videoTimes_;
+    // The times of the H.264 frames that the codec may still hand back, from the number
+    // firstH264Frame_ on.
+    std::deque<int64_t> h264FrameTimes_;
+    int64_t firstH264Frame_ = 0;
     int outputWidth_ = 0;  // of the open video codec
     int outputHeight_ = 0;
 

@@ -26,6 +26,7 @@ public:
     bool open(int fd);
     void close();
     AVIOContext* context() const { return context_.get(); }
+    int fd() const { return fd_; }
 
     // Bytes the muxer produced that have not reached the file yet.
     size_t pendingBytes() const { return pending_.size(); }

@@ -4,10 +4,9 @@
 
 namespace morvane {
 
-CodecOpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings& settings,
+CodecOpenResult VideoEncoder::open(const AVCodec* codec, const VideoEncoderSettings& settings,
                                    std::chrono::milliseconds retryFor) {
     close();
-    const AVCodec* codec = avcodec_find_encoder(codecId);
     if (codec == nullptr) {
         return CodecOpenResult::NoEncoder;
     }
@@ -20,14 +19,22 @@ CodecOpenResult VideoEncoder::open(AVCodecID codecId, const VideoEncoderSettings
         }
         context->codec_type = AVMEDIA_TYPE_VIDEO;
         context->bit_rate = settings.bitRate;
-        context->bit_rate_tolerance = settings.bitRateTolerance;
+        if (settings.bitRateTolerance > 0) {
+            context->bit_rate_tolerance = settings.bitRateTolerance;
+        }
         context->width = settings.width;
         context->height = settings.height;
-        context->time_base = {1, settings.frameRate};
-        context->framerate = {settings.frameRate, 1};
-        context->gop_size = settings.frameRate;
+        context->time_base = av_inv_q(settings.frameRate);
+        context->framerate = settings.frameRate;
+        context->gop_size = settings.keyFrameInterval;
         context->pix_fmt = AV_PIX_FMT_YUV420P;
-        if (avcodec_open2(context.get(), codec, nullptr) >= 0) {
+        AVDictionary* options = nullptr;
+        if (settings.tuning) {
+            settings.tuning(*context, options);
+        }
+        const int opened = avcodec_open2(context.get(), codec, &options);
+        av_dict_free(&options);
+        if (opened >= 0) {
             context_ = std::move(context);
             break;
         }

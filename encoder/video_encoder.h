@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "encoder/packet_handler.h"
 #include "pixels/picture_views.h"
@@ -10,24 +11,31 @@
 
 namespace morvane {
 
+// What a codec is told beyond the common settings: its own context fields and options.
+using CodecTuning = std::function<void(AVCodecContext& context, AVDictionary*& options)>;
+
 struct VideoEncoderSettings {
     int width;
     int height;
-    int frameRate;  // frames per second, at least 1; also one key frame per this many frames
+    AVRational frameRate;  // frames per second, at least 1
+    int keyFrameInterval;  // at most this many frames from one key frame to the next
     int64_t bitRate;
-    int bitRateTolerance;
+    int bitRateTolerance;  // 0: the codec's own
+    CodecTuning tuning;    // may be empty
 };
 
 // One video codec fed with YUV 4:2:0 pictures, one per frame, numbered in the codec's own
-// time base of 1 / frame rate. A picture is one buffer of packed planes (pictureBytes(),
+// time base of 1 / frame rate (packets carry those numbers as their times). A picture is one buffer of packed planes (pictureBytes(),
 // planesOf()), handed over without a copy.
 class VideoEncoder {
 public:
     // A codec that refuses to open is tried again every 50 ms until `retryFor` has passed.
-    CodecOpenResult open(AVCodecID codecId, const VideoEncoderSettings& settings,
+    CodecOpenResult open(const AVCodec* codec, const VideoEncoderSettings& settings,
                          std::chrono::milliseconds retryFor = std::chrono::milliseconds(2000));
     void close();
     bool isOpen() const { return context_ != nullptr; }
+    // The number the next picture gets.
+    int64_t nextFrameIndex() const { return nextFrameIndex_; }
     const AVCodecContext* context() const { return context_.get(); }
 
     static size_t pictureBytes(int width, int height);

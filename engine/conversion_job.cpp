@@ -64,6 +64,8 @@ bool ConversionJob::start() {
         settings.getNumber(keys::kVideoQuality), settings.getNumber(keys::kAudioQuality),
         profile.sampleRate, profile.bitsPerSample, profile.channels, services.log);
     encoder->setWatermarkSearch(services.watermarkSearch);
+    encoder->setFormat(settings.getNumber(keys::kCodec) == kCodecH264Aac ? FlvFormat::H264Aac
+                                                                          : FlvFormat::SorensonMp3);
     encoderThread = Thread([this] { return runEncoderThread(*this); });
     rechunkThread = Thread([this] { return runAudioRechunker(*this); });
     sessionThread = Thread([this] { return runConversionSession(*this); });

@@ -179,7 +179,7 @@ private:
 
     bool configureEncoder(DecodingGraph& graph) {
         FlvEncoder& encoder = *job_.encoder;
-        encoder.setFrameRate(static_cast<int>(graph.frameRate()));
+        encoder.setFrameRate(graph.frameRate());
         const OutputSize size = outputSizeOf(job_);
         if (size.width < 2 || size.height < 2 || size.width > kMaxOutputSide ||
             size.height > kMaxOutputSide) {

@@ -24,7 +24,7 @@ UniqueFd createUnique(const std::string& outputPath, std::string& path) {
         std::snprintf(tail, sizeof tail, "%012llx.part",
                       static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFULL));
         path = prefix + tail;
-        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.valid() || errno != EEXIST) {
             return fd;
         }

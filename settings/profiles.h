@@ -15,6 +15,11 @@ inline constexpr int32_t kAudioDisabled = 2;
 inline constexpr int32_t kModeFile = 0;
 inline constexpr int32_t kModeDirectory = 1;
 
+// Positions in the format list, as stored under "Codec".
+inline constexpr int32_t kCodecSparkMp3 = 0;
+inline constexpr int32_t kCodecH264Aac = 1;
+inline constexpr int32_t kCodecCount = 2;
+
 // PCM channels for an audio mode: mono 1, stereo 2, disabled 0; anything else 2.
 int32_t channelsForAudioMode(int32_t audioMode);
 

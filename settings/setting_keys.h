@@ -16,6 +16,7 @@ inline constexpr std::string_view kCustomAudioQuality = "Custom Audio Quality";
 inline constexpr std::string_view kMode = "Mode";
 inline constexpr std::string_view kAudioMode = "Audio Mode";
 inline constexpr std::string_view kCustomAudioMode = "Custom Audio Mode";
+inline constexpr std::string_view kCodec = "Codec";
 
 // Texts.
 inline constexpr std::string_view kSource = "Source";

@@ -80,6 +80,7 @@ void resetToDefaults(SettingsStore& store) {
          {keys::kSource, keys::kSourceFile, keys::kDestinationPath, keys::kDestinationFile}) {
         store.setText(text, "");
     }
+    store.setNumber(keys::kCodec, kCodecSparkMp3);
 }
 
 void loadAndValidate(SettingsStore& store) {
@@ -91,6 +92,12 @@ void loadAndValidate(SettingsStore& store) {
     }
     if (!valid) {
         resetToDefaults(store);
+    }
+    // Files from before the choice of format have none: they meant Sorenson Spark, as does any
+    // value that names no format. The rest stands.
+    const int32_t codec = store.getNumber(keys::kCodec);
+    if (codec < 0 || codec >= kCodecCount) {
+        store.setNumber(keys::kCodec, kCodecSparkMp3);
     }
 }
 

@@ -33,11 +33,13 @@ ClampedValue clampToRange(int32_t value, ValueRange range);
 int32_t parseDecimal(std::string_view text);
 
 // Writes every number key with its default, then empties "Source", "Source File",
-// "Destination Path" and "Destination File". "Source Directory" is left alone.
+// "Destination Path" and "Destination File", and sets "Codec" to Sorenson Spark. "Source
+// Directory" is left alone.
 void resetToDefaults(SettingsStore& store);
 
 // Loads the backing again (values in memory win), then resets everything to the defaults when
 // any number key is missing (or -1), or when "Profile" or "Size Mode" names no table row.
+// "Codec" alone, when missing or naming no format, becomes Sorenson Spark.
 void loadAndValidate(SettingsStore& store);
 
 // Stores the profile index and copies its rates and audio mode into "Video Quality",

@@ -176,11 +176,8 @@ bool DecodingGraph::connectVideo() {
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;
     }
-    frameRate_ = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
-    if (frameRate_ == 0.0) {
-        frameRate_ = 1.0;
-    }
-    video_->setOutput(frameWidth_, frameHeight_, frameRate_);
+    frameRate_ = rate.num > 0 && rate.den > 0 ? rate : AVRational{1, 1};
+    video_->setOutput(frameWidth_, frameHeight_, av_q2d(frameRate_));
 
     MediaType offered = MediaType::rgb24Video();
     offered.formatType = FormatType::VideoInfo;

@@ -79,8 +79,8 @@ public:
     // Of the pictures as shown: a quarter turn swaps the stored sides.
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
-    // Of the video stream; 1.0 when the stream tells none.
-    double frameRate() const { return frameRate_; }
+    // Of the video stream: its average rate, else its base rate; 1/1 when it tells neither.
+    AVRational frameRate() const { return frameRate_; }
     bool audioEnabled() const { return audio_ != nullptr; }
     // 100 ns units; 0 when the file does not tell.
     int64_t duration() const { return duration_; }
@@ -124,7 +124,7 @@ private:
     int64_t duration_ = 0;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
-    double frameRate_ = 1.0;
+    AVRational frameRate_{1, 1};
     SampleGrabber videoGrabber_;
     SampleGrabber audioGrabber_;
     std::shared_ptr<BufferPool> framePool_;

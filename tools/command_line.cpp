@@ -25,19 +25,21 @@ enum LongOnly : int {
     kAudioKbpsOption,
     kAudioOption,
     kSizeOption,
+    kFormatOption,
     kWatermarkOption,
     kNoWatermarkOption,
     kLogOption,
     kVersionOption,
 };
 
-constexpr std::array<option, 14> kOptions{{
+constexpr std::array<option, 15> kOptions{{
     {"output", required_argument, nullptr, 'o'},
     {"profile", required_argument, nullptr, kProfileOption},
     {"video-kbps", required_argument, nullptr, kVideoKbpsOption},
     {"audio-kbps", required_argument, nullptr, kAudioKbpsOption},
     {"audio", required_argument, nullptr, kAudioOption},
     {"size", required_argument, nullptr, kSizeOption},
+    {"format", required_argument, nullptr, kFormatOption},
     {"watermark", required_argument, nullptr, kWatermarkOption},
     {"no-watermark", no_argument, nullptr, kNoWatermarkOption},
     {"overwrite", no_argument, nullptr, 'y'},
@@ -51,6 +53,8 @@ constexpr std::array<option, 14> kOptions{{
 constexpr std::array<std::string_view, 4> kProfileNames{"modem", "low", "medium", "high"};
 constexpr std::array<std::string_view, 4> kSizeNames{"quarter", "half", "original", "double"};
 constexpr std::array<std::string_view, 3> kAudioNames{"mono", "stereo", "off"};
+// As FFmpeg names the video codecs; the positions are the values of "Codec".
+constexpr std::array<std::string_view, 2> kFormatNames{"flv1", "h264"};
 
 template <size_t N>
 std::optional<int32_t> indexOf(const std::array<std::string_view, N>& names,
@@ -167,6 +171,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                                       "' (mono, stereo or off)");
                 }
                 break;
+            case kFormatOption:
+                if (const auto format = indexOf(kFormatNames, value)) {
+                    o.codec = *format;
+                    break;
+                }
+                return usageError("unknown format '" + std::string(value) + "' (flv1 or h264)");
             case kSizeOption: {
                 if (const auto mode = indexOf(kSizeNames, value)) {
                     o.sizeMode = *mode;
@@ -281,6 +291,7 @@ void applyOptions(const CommandLineOptions& options, SettingsStore& store, Profi
     seedCustomRow(store, table);
     selectProfile(store, options.profile);
     store.setNumber(keys::kSizeMode, options.sizeMode);
+    store.setNumber(keys::kCodec, options.codec);
     if (options.sizeMode == kCustomSizeMode) {
         editWidth(store, options.width);
         editHeight(store, options.height);
@@ -307,6 +318,10 @@ done, the time left and the speed.
       --audio=MODE        mono, stereo or off (Custom profile)
       --size=SIZE         quarter, half, original (default), double, or WxH
                             with W and H from 50 to 1024, made even
+      --format=FORMAT     flv1 (default): Sorenson Spark video and MP3 audio,
+                            which every Flash player plays; or h264: H.264
+                            video and AAC audio, for Flash 9 and later, web
+                            players (flv.js, mpegts.js) and RTMP servers
       --watermark=FILE    draw the image FILE over every frame
       --no-watermark      draw no watermark
   -y, --overwrite         replace outputs that exist already
@@ -330,6 +345,8 @@ Examples:
         Convert every file of clips/ at half size into ~/flv.
   morvane-batch --profile=high --no-watermark -y talk.mkv
         Convert at the High profile without a watermark, replacing talk.flv.
+  morvane-batch --format=h264 -o www/ talk.mkv
+        Convert into H.264 and AAC, for a web page's FLV player.
 )";
 }
 

@@ -20,6 +20,7 @@ struct CommandLineOptions {
     int32_t sizeMode = 2;  // a row of the size-mode table; 4 is Custom
     int32_t width = 0;     // for the Custom size, even
     int32_t height = 0;
+    int32_t codec = 0;  // as stored under "Codec": 0 Sorenson Spark + MP3, 1 H.264 + AAC
     WatermarkChoice watermark = WatermarkChoice::Searched;
     std::string watermarkPath;
     bool overwrite = false;

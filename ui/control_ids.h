@@ -30,6 +30,7 @@ enum ControlId : int {
     kHeightArrows = 1023,
     kAudioQualityArrows = 1024,
     kLinkLabel = 1025,
+    kFormatList = 1026,
 };
 
 }  // namespace morvane::ui

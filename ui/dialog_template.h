@@ -45,7 +45,7 @@ inline constexpr int kDialogWidth = 398;  // dialog units
 inline constexpr int kDialogHeight = 330;
 
 // The dialog's controls in template order, which is also the tab order.
-inline constexpr std::array<TemplateControl, 43> kDialogTemplate{{
+inline constexpr std::array<TemplateControl, 45> kDialogTemplate{{
     {kSourceModeList, ControlKind::kList, "", {15, 20, 164, 67}, "sourceMode1012"},
     {kSourceField, ControlKind::kReadOnlyField, "", {15, 42, 141, 12}, "source1002"},
     {kSourceBrowse, ControlKind::kPushButton, "...", {161, 42, 18, 12}, "chooseSource1006"},
@@ -61,6 +61,7 @@ inline constexpr std::array<TemplateControl, 43> kDialogTemplate{{
     {kHeightField, ControlKind::kNumberField, "", {323, 72, 44, 13}, "height1015"},
     {kHeightArrows, ControlKind::kArrows, "", {365, 70, 11, 11}, "heightArrows1023"},
     {kProfileList, ControlKind::kList, "", {205, 107, 175, 67}, "profile1016"},
+    {kFormatList, ControlKind::kList, "", {15, 152, 162, 67}, "format1026"},
     {kVideoQualityField, ControlKind::kNumberField, "", {323, 126, 43, 13}, "videoQuality1018"},
     {kVideoQualityArrows, ControlKind::kArrows, "", {366, 126, 11, 11}, "videoQualityArrows1021"},
     {kAudioQualityField, ControlKind::kNumberField, "", {323, 143, 43, 13}, "audioQuality1019"},
@@ -98,6 +99,11 @@ inline constexpr std::array<TemplateControl, 43> kDialogTemplate{{
      {206, 91, 136, 8},
      "profileLabel"},
     {kUnaddressed, ControlKind::kLabel, "Audio mode", {206, 164, 38, 8}, "audioModeLabel"},
+    {kUnaddressed,
+     ControlKind::kLabel,
+     "Please select Flash Video format:",
+     {15, 140, 162, 8},
+     "formatLabel"},
     {kSizeList, ControlKind::kList, "", {205, 35, 175, 67}, "size1020"},
     {kUnaddressed,
      ControlKind::kLabel,

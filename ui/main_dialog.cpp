@@ -182,6 +182,8 @@ void MainDialog::bindControls() {
             [this](int position) { controller_.panel().profileSelected(position); });
     connect(list(kAudioModeList), &QComboBox::activated, this,
             [this](int position) { controller_.panel().audioModeSelected(position); });
+    connect(list(kFormatList), &QComboBox::activated, this,
+            [this](int position) { controller_.panel().formatSelected(position); });
     for (const ControlId id : {kWidthField, kHeightField, kVideoQualityField, kAudioQualityField}) {
         auto* field = static_cast<NumberEdit*>(control(id));
         field->onLeft = [this, field] {

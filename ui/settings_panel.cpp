@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::array<std::string_view, 2> kSourceModeNames{"FILE", "DIRECTORY"};
 constexpr std::array<std::string_view, 3> kAudioModeNames{"mono", "stereo", "disabled"};
+// In the order of the values of "Codec".
+constexpr std::array<std::string_view, kCodecCount> kFormatNames{
+    "Flash 6+ (Sorenson Spark + MP3)", "Flash 9+ / web players (H.264 + AAC)"};
 
 }  // namespace
 
@@ -38,6 +41,15 @@ void SettingsPanel::fillLists() {
 
     view_.fillList(kAudioModeList, {kAudioModeNames.begin(), kAudioModeNames.end()});
     view_.selectListItem(kAudioModeList, settings_.getNumber(keys::kAudioMode));
+
+    view_.fillList(kFormatList, {kFormatNames.begin(), kFormatNames.end()});
+    view_.selectListItem(kFormatList, settings_.getNumber(keys::kCodec));
+}
+
+void SettingsPanel::formatSelected(int32_t position) {
+    if (position >= 0 && position < kCodecCount) {
+        settings_.setNumber(keys::kCodec, position);
+    }
 }
 
 void SettingsPanel::showStoredNumbers() {
@@ -110,7 +122,8 @@ void SettingsPanel::escapeInNumberField(ControlId field) {
 
 void SettingsPanel::lock(bool enable) {
     for (const ControlId id :
-         {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList, kProfileList}) {
+         {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList, kProfileList,
+          kFormatList}) {
         view_.setControlEnabled(id, enable);
     }
     if (enable) {

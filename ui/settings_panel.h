@@ -17,7 +17,7 @@ inline constexpr std::string_view kRangeWarningText =
     "This field exceeds its maximum/minimum value.\nIt will be reduced/increased to nearist "
     "acceptable value.";
 
-// The settings controls: the source mode, size, profile and audio mode lists and the four
+// The settings controls: the source mode, size, profile, format and audio mode lists and the four
 // number fields. Shows what the store holds, writes the user's choices back at once, keeps
 // typed numbers within their limits and enables only the controls that matter. Runs on the
 // dialog's thread.
@@ -26,8 +26,8 @@ public:
     SettingsPanel(SettingsStore& settings, ProfileTable& profiles, DialogView& view,
                   Desktop& desktop);
 
-    // Fills the four lists (source mode, profile, size, audio mode) and selects what the store
-    // holds.
+    // Fills the five lists (source mode, profile, size, audio mode, format) and selects what the
+    // store holds.
     void fillLists();
     // Shows "Width", "Height", "Video Quality" and "Audio Quality" as they are, even outside
     // their limits.
@@ -36,6 +36,7 @@ public:
     void sizeSelected(int32_t position);
     void profileSelected(int32_t position);
     void audioModeSelected(int32_t position);
+    void formatSelected(int32_t position);
 
     // A number field lost the focus with this text: the value is corrected to the nearer limit
     // when outside them, stored, shown, and a correction is reported with the warning box.

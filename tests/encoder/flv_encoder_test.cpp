@@ -33,7 +33,7 @@ protected:
         height_ = height;
         encoder_ =
             std::make_unique<FlvEncoder>(width, height, videoKbps, 96, sampleRate, 16, 2, log_);
-        encoder_->setFrameRate(frameRate);
+        encoder_->setFrameRate({frameRate, 1});
         encoder_->setWatermarkSearch({});
         output_.reset(::open(outputPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         return encoder_->open(output_.get(), outputPath_.string());

@@ -61,6 +61,18 @@ TEST_F(SettingsRules, ACompleteFileIsKeptAndAnyMissingOrInvalidNumberResetsEvery
         }
         EXPECT_EQ(store->getText(keys::kSourceDirectory), "/in");
     }
+
+    // "Codec" came later: missing it means Sorenson Spark, and a value that names no format is
+    // brought back to it without touching the rest.
+    for (const std::string codec :
+         {"", "\"Codec\"=dword:00000001\n", "\"Codec\"=\"h264\"\n", "\"Codec\"=dword:ffffffff\n",
+          "\"Codec\"=dword:00000007\n"}) {
+        SCOPED_TRACE(codec);
+        auto store = storeWith(kCompleteFile + codec);
+        loadAndValidate(*store);
+        EXPECT_EQ(store->getNumber(keys::kCodec), codec.find("01") != std::string::npos ? 1 : 0);
+        EXPECT_EQ(store->getNumber(keys::kWidth), 640) << "the rest is lost";
+    }
 }
 
 TEST_F(SettingsRules, OnlyATableRowIsSelectedAndTheCustomRowIsSeededFromTheCustomKeys) {

@@ -65,7 +65,7 @@ TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
     const double rate = static_cast<double>(recipe.frameRateNum) / recipe.frameRateDen;
     EXPECT_EQ(harness.graph().frameWidth(), 320);
     EXPECT_EQ(harness.graph().frameHeight(), 240);
-    EXPECT_NEAR(harness.graph().frameRate(), rate, 0.01);
+    EXPECT_NEAR(av_q2d(harness.graph().frameRate()), rate, 0.01);
     EXPECT_TRUE(harness.graph().audioEnabled());
     EXPECT_NEAR(static_cast<double>(harness.graph().duration()), recipe.seconds * kSecond,
                 0.1 * kSecond);

@@ -12,6 +12,10 @@
 #include "pixels/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
 
+extern "C" {
+#include <libavutil/md5.h>
+}
+
 namespace morvane::test {
 namespace {
 
@@ -211,6 +215,18 @@ ReadMedia readMedia(const std::filesystem::path& path) {
         decode(index, nullptr);
     }
     return media;
+}
+
+std::string md5Of(const std::string& bytes) {
+    uint8_t digest[16];
+    av_md5_sum(digest, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    std::string hex;
+    for (const uint8_t byte : digest) {
+        constexpr char kDigits[] = "0123456789abcdef";
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
 }
 
 double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {

@@ -64,6 +64,9 @@ ReadMedia readMedia(const std::filesystem::path& path);
 // A number of an FLV file's onMetaData ("duration", "filesize", ...); NaN when absent.
 double flvMetadataNumber(const std::string& fileBytes, const std::string& key);
 
+// The MD5 of some bytes, in hex.
+std::string md5Of(const std::string& bytes);
+
 // Seeks a file to the middle of its duration with libavformat and describes the first video
 // packet read after it ("key frame at 1000 ms"), or what went wrong.
 std::string seekToMiddle(const std::filesystem::path& path);

@@ -133,6 +133,7 @@ TEST_F(MainDialogTest, TheFileNameAndTheListsWriteTheStoreAtOnce) {
          {std::tuple{kSourceModeList, keys::kMode, kModeDirectory, kFileNameField, false},
           {kSizeList, keys::kSizeMode, kCustomSizeMode, kWidthArrows, true},
           {kProfileList, keys::kProfile, ProfileTable::kCustomRow, kVideoQualityArrows, true},
+          {kFormatList, keys::kCodec, kCodecH264Aac, kFormatList, true},
           {kAudioModeList, keys::kCustomAudioMode, kAudioDisabled, kAudioQualityArrows, false}}) {
         auto& box = widget<QComboBox>(list);
         box.setFocus();

@@ -145,7 +145,7 @@ TEST_F(SettingsPanelTest, TheChoicesEnableWhatTheyTakeAndABatchGivesTheSameBack)
 
         // A batch takes every control but Exit away, then gives back what the settings allow.
         for (const ControlId id : {kConvertButton, kSourceBrowse, kDestinationBrowse,
-                                   kSourceModeList, kSizeList, kProfileList}) {
+                                   kSourceModeList, kSizeList, kProfileList, kFormatList}) {
             expected[id] = true;
         }
         expected[kFileNameField] = c.sourceMode == kModeFile;
