@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -44,6 +45,7 @@ public:
     static std::filesystem::path odd() { return folder() / "odd.avi"; }          // 321x241, 1 s
     static std::filesystem::path shortClip() { return folder() / "short.mkv"; }  // 160x120, 0.5 s
     static std::filesystem::path big() { return folder() / "big.mkv"; }          // 1920x1080, 2 s
+    static std::filesystem::path fiveSeconds() { return folder() / "five.mkv"; }  // 160x120, 5 s
 
     void SetUp() override {
         folder_ = std::make_unique<test::TempDir>();
@@ -51,6 +53,7 @@ public:
         test::writeClip(odd(), clipOf(321, 241, 1.0, "avi", "mpeg4", "libmp3lame"));
         test::writeClip(shortClip(), clipOf(160, 120, 0.5));
         test::writeClip(big(), clipOf(1920, 1080, 2.0));
+        test::writeClip(fiveSeconds(), clipOf(160, 120, 5.0));
     }
     void TearDown() override { folder_.reset(); }
 
@@ -178,6 +181,122 @@ TEST(Conversion, SizesAndFormatsTheOutputByTheSettings) {
                                  "\n*Selected audio mode is not accepted for this file\r\n... ") !=
                              std::string::npos;
         EXPECT_EQ(refused, c.channels == 0) << harness.logText();
+    }
+}
+
+// Both formats at every profile: the codecs, size, sound and every frame, decoded to the end,
+// with a key frame at least every 2 seconds for players and streaming servers to seek by.
+TEST(Conversion, BothFormatsAtEveryProfilePlayToTheEndAndCanBeSought) {
+    for (const int32_t codec : {kCodecSparkMp3, kCodecH264Aac}) {
+        const bool h264 = codec == kCodecH264Aac;
+        for (int32_t profile = 0; profile < ProfileTable::kRowCount; ++profile) {
+            SCOPED_TRACE("codec " + std::to_string(codec) + ", profile " + std::to_string(profile));
+            EngineHarness harness;
+            harness.settings().setNumber(keys::kCodec, codec);
+            selectProfile(harness.settings(), profile);
+            harness.convertFile(Clips::fiveSeconds());
+            ASSERT_TRUE(harness.convert());
+            const auto output = harness.outputFolder() / "five.flv";
+            const test::ReadMedia media = readMedia(output);
+            ASSERT_TRUE(media.opened) << harness.logText();
+            EXPECT_EQ(media.videoCodec, h264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_FLV1);
+            EXPECT_EQ(media.audioCodec, h264 ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP3);
+            EXPECT_EQ(media.width, 160);
+            EXPECT_EQ(media.height, 120);
+            const Profile& row = harness.profiles().row(profile);
+            EXPECT_EQ(media.sampleRate, row.sampleRate);
+            EXPECT_EQ(media.channels, row.channels);
+            EXPECT_EQ(media.decodeErrors, 0);
+            EXPECT_EQ(media.decodedVideoFrames, 125);
+            int64_t lastKey = -1;
+            int64_t lastVideo = 0;
+            for (const test::ReadPacket& packet : media.packets) {
+                if (packet.isVideo && packet.key) {
+                    EXPECT_LE(packet.pts - lastKey, 2000) << "no key frame for over 2 s";
+                    lastKey = packet.pts;
+                }
+                lastVideo = packet.isVideo ? std::max(lastVideo, packet.pts) : lastVideo;
+            }
+            EXPECT_NEAR(static_cast<double>(lastVideo), 4960.0, 40.0);
+            EXPECT_TRUE(test::seekToMiddle(output).starts_with("key frame at 20"))
+                << test::seekToMiddle(output);
+        }
+    }
+}
+
+// Frame rates that are not whole, and a variable one: the codec's rate control, the key frame
+// index and the last time follow the frames' real times, in both formats.
+TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
+    struct Case {
+        const char* name;
+        int num;
+        int den;
+        bool variable;  // frames 30 and 50 ms apart in turn
+    };
+    for (const Case& c : {Case{"30000-1001", 30000, 1001, false}, Case{"24000-1001", 24000, 1001, false},
+                          Case{"variable", 25, 1, true}}) {
+        ClipRecipe recipe = clipOf(320, 240, 30.0, "mp4", "libx264");
+        recipe.frameRateNum = c.num;
+        recipe.frameRateDen = c.den;
+        if (c.variable) {
+            recipe.frameTime = [](int index) { return (index / 2) * 0.08 + (index % 2) * 0.03; };
+        }
+        // Grain over the moving pattern, so that the codecs have a use for the whole rate.
+        recipe.paint = [](int index, uint8_t* bgr, int stride) {
+            std::minstd_rand grain(static_cast<unsigned>(index));
+            for (int row = 0; row < 240; ++row) {
+                for (int column = 0; column < 320 * 3; ++column) {
+                    const int base = ((column / 3 + 4 * index) % 320) * 255 / 320;
+                    bgr[row * stride + column] = static_cast<uint8_t>(base / 2 + grain() % 8);
+                }
+            }
+        };
+        EngineHarness harness;
+        selectProfile(harness.settings(), 1);
+        const auto clip = harness.dir() / (std::string(c.name) + ".mp4");
+        test::writeClip(clip, recipe);
+        for (const int32_t codec : {kCodecSparkMp3, kCodecH264Aac}) {
+            SCOPED_TRACE(std::string(c.name) + ", codec " + std::to_string(codec));
+            harness.settings().setNumber(keys::kCodec, codec);
+            harness.convertFile(clip);
+            ASSERT_TRUE(harness.convert());
+            const auto output = harness.outputFolder() / (std::string(c.name) + ".flv");
+            const std::string bytes = test::readFile(output);
+            const test::ReadMedia media = readMedia(output);
+            std::vector<double> keyTimes;
+            int64_t videoBytes = 0;
+            int64_t lastVideo = 0;
+            std::map<int64_t, int64_t> bytesInSecond;
+            for (const test::ReadPacket& packet : media.packets) {
+                if (packet.isVideo) {
+                    if (packet.key) {
+                        keyTimes.push_back(static_cast<double>(packet.dts) / 1000.0);
+                    }
+                    videoBytes += packet.size;
+                    bytesInSecond[packet.dts / 1000] += packet.size;
+                    lastVideo = packet.dts;
+                }
+            }
+            if (codec == kCodecH264Aac) {  // as RTMP servers ask: no second over twice the rate
+                for (const auto& [second, bytes] : bytesInSecond) {
+                    EXPECT_LE(bytes * 8, 2 * 150 * 1024) << "second " << second;
+                }
+            }
+            // Tags tell whole milliseconds.
+            const std::vector<double> index = test::flvKeyFrameTimes(bytes);
+            ASSERT_EQ(index.size(), keyTimes.size());
+            for (size_t i = 0; i < index.size(); ++i) {
+                EXPECT_NEAR(index[i], keyTimes[i], 0.001) << "key frame " << i;
+            }
+            EXPECT_NEAR(test::flvMetadataNumber(bytes, "lasttimestamp"),
+                        static_cast<double>(lastVideo) / 1000.0, 0.001);
+            EXPECT_EQ(test::flvmetaCheck(output).find("W81074"), std::string::npos)
+                << test::flvmetaCheck(output);
+            // The Low profile's 150 units of 1,024 bits a second: within 2 % for FLV1, and 5 %
+            // for x264, whose rate control also keeps to the VBV limit.
+            const double kbps = static_cast<double>(videoBytes) * 8 / 30.0 / 1024.0;
+            EXPECT_NEAR(kbps, 150.0, codec == kCodecH264Aac ? 7.5 : 3.0);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -207,7 +208,9 @@ ReadMedia readMedia(const std::filesystem::path& path) {
         const AVStream* stream = input->streams[packet->stream_index];
         media.packets.push_back({stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO,
                                  av_rescale_q(packet->pts, stream->time_base, {1, 1000}),
-                                 (packet->flags & AV_PKT_FLAG_KEY) != 0});
+                                 (packet->flags & AV_PKT_FLAG_KEY) != 0,
+                                 av_rescale_q(packet->dts, stream->time_base, {1, 1000}),
+                                 packet->size});
         decode(static_cast<size_t>(packet->stream_index), packet.get());
         av_packet_unref(packet.get());
     }
@@ -215,6 +218,44 @@ ReadMedia readMedia(const std::filesystem::path& path) {
         decode(index, nullptr);
     }
     return media;
+}
+
+std::vector<double> flvKeyFrameTimes(const std::string& fileBytes) {
+    // "times", a strict array (type 10) of a 32-bit count, then numbers (type 0).
+    const std::string pattern{"\x00\x05times\x0a", 8};
+    const size_t at = fileBytes.find(pattern);
+    std::vector<double> times;
+    if (at == std::string::npos || at + pattern.size() + 4 > fileBytes.size()) {
+        return times;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(fileBytes.data());
+    size_t next = at + pattern.size();
+    uint32_t count = 0;
+    std::memcpy(&count, bytes + next, 4);
+    next += 4;
+    for (count = be32toh(count); count > 0 && next + 9 <= fileBytes.size(); --count, next += 9) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, bytes + next + 1, 8);
+        bits = be64toh(bits);
+        double value = 0;
+        std::memcpy(&value, &bits, 8);
+        times.push_back(value);
+    }
+    return times;
+}
+
+std::string flvmetaCheck(const std::filesystem::path& path) {
+    const std::string command = "flvmeta --check '" + path.string() + "' 2>&1";
+    std::string report;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t read = 0;
+        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            report.append(buffer, read);
+        }
+        ::pclose(pipe);
+    }
+    return report;
 }
 
 std::string md5Of(const std::string& bytes) {

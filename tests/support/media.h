@@ -34,6 +34,8 @@ struct ReadPacket {
     bool isVideo;
     int64_t pts;  // milliseconds
     bool key;
+    int64_t dts;  // milliseconds: the FLV tag's time
+    int size;
 };
 
 // What a file holds, as libavformat and libavcodec read it.
@@ -63,6 +65,12 @@ ReadMedia readMedia(const std::filesystem::path& path);
 
 // A number of an FLV file's onMetaData ("duration", "filesize", ...); NaN when absent.
 double flvMetadataNumber(const std::string& fileBytes, const std::string& key);
+
+// The "times" of an FLV file's key frame index, in seconds.
+std::vector<double> flvKeyFrameTimes(const std::string& fileBytes);
+
+// What `flvmeta --check` says of a file (an FLV checker written apart from FFmpeg).
+std::string flvmetaCheck(const std::filesystem::path& path);
 
 // The MD5 of some bytes, in hex.
 std::string md5Of(const std::string& bytes);
