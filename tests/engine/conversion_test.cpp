@@ -278,8 +278,8 @@ TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
                 }
             }
             if (codec == kCodecH264Aac) {  // as RTMP servers ask: no second over twice the rate
-                for (const auto& [second, bytes] : bytesInSecond) {
-                    EXPECT_LE(bytes * 8, 2 * 150 * 1024) << "second " << second;
+                for (const auto& [second, inSecond] : bytesInSecond) {
+                    EXPECT_LE(inSecond * 8, 2 * 150 * 1024) << "second " << second;
                 }
             }
             // Tags tell whole milliseconds.

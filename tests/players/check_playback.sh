@@ -9,8 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 export PLAYERS_CACHE=${PLAYERS_CACHE:-$here/../../build/players}
 
 . "$here/apt_need.sh"
-apt_need chromium gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
-    gstreamer1.0-libav
+apt_need "${PLAYER_PACKAGES[@]}"
 # npm ci writes node_modules/.package-lock.json last, so it marks a finished install.
 if ! cmp -s "$here/package-lock.json" "$PLAYERS_CACHE/package-lock.json" ||
         [ ! -e "$PLAYERS_CACHE/node_modules/.package-lock.json" ]; then

@@ -12,8 +12,7 @@ if (!flv || !(expected > 0)) {
     console.log('usage: play_flv.mjs FLV EXPECTED_FRAMES');
     process.exit(2);
 }
-const cache = process.env.PLAYERS_CACHE ||
-    path.join(path.dirname(new URL(import.meta.url).pathname), '../../build/players');
+const cache = process.env.PLAYERS_CACHE || path.join(import.meta.dirname, '../../build/players');
 const require = createRequire(path.join(path.resolve(cache), 'node_modules/'));
 const puppeteer = require('puppeteer-core');
 const mpegtsJs = require.resolve('mpegts.js/dist/mpegts.js');
@@ -52,18 +51,19 @@ const server = http.createServer((req, res) => {
 });
 await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
 
-const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-dev-shm-usage', '--autoplay-policy=no-user-gesture-required'],
-});
-let verdict;
+let browser, verdict;
 try {
+    browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        headless: true,
+        // --no-sandbox: Chromium's sandbox does not start as root in a container.
+        args: ['--no-sandbox', '--disable-dev-shm-usage', '--autoplay-policy=no-user-gesture-required'],
+    });
     verdict = await play(await browser.newPage());
 } catch (e) {
     verdict = {ok: false, line: `browser failed: ${e.message.split('\n')[0]}`};
 } finally {
-    await browser.close();
+    await browser?.close();
     server.close();
 }
 console.log(verdict.line);

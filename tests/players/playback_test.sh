@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # playback_test.sh MORVANE_BATCH WORK_DIR: converts a 10 s 640x360 25 fps clip with sound with
-# morvane-batch --format=h264, then checks that GStreamer and Chromium play all 250 frames.
+# morvane-batch --format=h264, then checks that GStreamer and Chromium play at least 90% of its 250 frames.
 set -euo pipefail
 [ $# = 2 ] || { echo "usage: playback_test.sh MORVANE_BATCH WORK_DIR" >&2; exit 2; }
 batch=$(realpath "$1") work=$2
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/apt_need.sh"
-apt_need ffmpeg
+apt_need ffmpeg "${PLAYER_PACKAGES[@]}"  # one apt-get run for all
 
 rm -rf "$work"
 mkdir -p "$work"
