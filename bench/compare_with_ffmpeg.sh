@@ -4,11 +4,20 @@
 # the ratio of the best rounds, and the median of the ratios within each round (the two runs
 # of a round share the machine's load of the moment, which the best rounds do not).
 #   bench/compare_with_ffmpeg.sh [SECONDS] [ROUNDS]
+#   FORMAT=h264 bench/compare_with_ffmpeg.sh   # H.264 and AAC, against x264 at the same preset,
+#                                              # rate, key frame interval and VBV limit
 # Needs a built tree (build/) and the ffmpeg and time packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_OF_CLIP=${1:-20}
 ROUNDS=${2:-3}
+FORMAT=${FORMAT:-flv1}
+if [ "$FORMAT" = h264 ]; then
+    cli_codecs=(-c:v libx264 -preset veryfast -profile:v main -b:v 409600 -g 50 -maxrate 819200
+        -bufsize 409600 -c:a aac)
+else
+    cli_codecs=(-c:v flv1 -b:v 409600 -g 25 -c:a libmp3lame)
+fi
 BATCH=$ROOT/build/tools/morvane-batch
 [ -x "$BATCH" ] || { echo "build first: $BATCH is missing" >&2; exit 1; }
 command -v ffmpeg > /dev/null && [ -x /usr/bin/time ] || {
@@ -56,12 +65,11 @@ for kind in 640x360 1280x720 1920x1080 1920x1080/90; do
             if (( (round + turn) % 2 == 0 )); then
                 # The defaults are the Medium profile, stereo, at the original size.
                 read -r wall_m cpu_m peak < <(cd "$WORK" && \
-                    measure "$BATCH" -q -y --no-watermark -o "$WORK/out" "$clip")
+                    measure "$BATCH" -q -y --no-watermark --format="$FORMAT" -o "$WORK/out" "$clip")
                 if awk "BEGIN{exit !($wall_m < ${best_m[0]})}"; then best_m=($wall_m $cpu_m $peak); fi
             else
-                read -r wall_f cpu_f peak < <(measure ffmpeg -nostdin -y -i "$clip" -c:v flv1 \
-                    -b:v 409600 -g 25 -c:a libmp3lame -b:a 98304 -ar 44100 -ac 2 \
-                    "$WORK/out/ffmpeg.flv")
+                read -r wall_f cpu_f peak < <(measure ffmpeg -nostdin -y -i "$clip" \
+                    "${cli_codecs[@]}" -b:a 98304 -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv")
                 if awk "BEGIN{exit !($wall_f < ${best_f[0]})}"; then best_f=($wall_f $cpu_f $peak); fi
             fi
         done

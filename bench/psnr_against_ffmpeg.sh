@@ -9,7 +9,13 @@
 #              bit rate tolerance of 4 Mbit that lets it overspend)
 #   ffmpeg-rc  the CLI with Morvane's rate control: -b:v 409600 -bt 4096 -g 25, which isolates
 #              what Morvane's picture path costs
+# With FORMAT=h264, Morvane writes H.264 and AAC, and the CLI is x264 at the same preset and rate:
+#   morvane       morvane-batch --format=h264
+#   morvane-flv1  morvane-batch in its Sorenson Spark format, for the gain over it
+#   ffmpeg        ffmpeg -c:v libx264 -preset veryfast -b:v 409600 (x264's defaults otherwise)
+#   ffmpeg-rc     the same with Morvane's key frame interval, VBV limit and profile
 #   bench/psnr_against_ffmpeg.sh [SECONDS]
+#   FORMAT=h264 bench/psnr_against_ffmpeg.sh
 #   BUILD=build-col bench/psnr_against_ffmpeg.sh      # another build tree (default: build)
 # Frames are paired by their order, not by their times: FLV keeps milliseconds, which at most
 # frame rates would pair a frame with its neighbour. Needs the ffmpeg package.
@@ -17,6 +23,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_OF_CLIP=${1:-10}
 BUILD=${BUILD:-build}
+FORMAT=${FORMAT:-flv1}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 BATCH=$BUILD/tools/morvane-batch
 [ -x "$BATCH" ] || { echo "build first: $BATCH is missing" >&2; exit 1; }
@@ -60,28 +67,41 @@ video_kbps() {
             END { printf "%.0f", bytes * 8 / (last * n / (n - 1)) / 1000 }'
 }
 
-printf "%-10s %-10s %7s %9s %7s %7s %7s\n" size program frames kbit/s y_dB u_dB v_dB
+printf "%-10s %-13s %7s %9s %7s %7s %7s\n" size program frames kbit/s y_dB u_dB v_dB
 for size in 640x360 1280x720 1920x1080; do
     clip=$WORK/clip-$size.mp4
     ffmpeg -nostdin -hide_banner -loglevel error -y \
         -f lavfi -i "testsrc2=size=$size:rate=25" -f lavfi -i "sine=frequency=440:sample_rate=48000" \
         -t "$SECONDS_OF_CLIP" -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac "$clip"
     # The defaults are the Medium profile, stereo, at the original size.
-    (cd "$WORK" && "$BATCH" -q -y --no-watermark -o "$WORK/out" "$clip")
+    (cd "$WORK" && "$BATCH" -q -y --no-watermark --format="$FORMAT" -o "$WORK/out" "$clip")
     mv "$WORK/out/clip-$size.flv" "$WORK/out/morvane.flv"
-    ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 400k \
-        -c:a libmp3lame -b:a 96k -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv"
-    # Medium is 400 x 1024 bit/s; Morvane asks for a tolerance of 1% of it (which libavcodec
-    # raises to five frames' worth) and a key frame a second.
-    ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 409600 \
-        -bt 4096 -g 25 -c:a libmp3lame -b:a 96k -ar 44100 -ac 2 "$WORK/out/ffmpeg-rc.flv"
+    if [ "$FORMAT" = h264 ]; then
+        programs="morvane morvane-flv1 ffmpeg ffmpeg-rc"
+        (cd "$WORK" && "$BATCH" -q -y --no-watermark -o "$WORK/out" "$clip")
+        mv "$WORK/out/clip-$size.flv" "$WORK/out/morvane-flv1.flv"
+        x264=(-c:v libx264 -preset veryfast -b:v 409600 -c:a aac -b:a 98304 -ar 44100 -ac 2)
+        ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" "${x264[@]}" \
+            "$WORK/out/ffmpeg.flv"
+        # Morvane's x264 settings: a key frame at least every 2 s, twice the rate at most.
+        ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" "${x264[@]}" -g 50 \
+            -profile:v main -maxrate 819200 -bufsize 409600 "$WORK/out/ffmpeg-rc.flv"
+    else
+        programs="morvane ffmpeg ffmpeg-rc"
+        ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 400k \
+            -c:a libmp3lame -b:a 96k -ar 44100 -ac 2 "$WORK/out/ffmpeg.flv"
+        # Medium is 400 x 1024 bit/s; Morvane asks for a tolerance of 1% of it (which libavcodec
+        # raises to five frames' worth) and a key frame a second.
+        ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clip" -c:v flv1 -b:v 409600 \
+            -bt 4096 -g 25 -c:a libmp3lame -b:a 96k -ar 44100 -ac 2 "$WORK/out/ffmpeg-rc.flv"
+    fi
 
     raw "$clip" "$WORK/source.yuv"
     source_frames=$(( $(stat -c %s "$WORK/source.yuv") / $(frame_bytes "$size") ))
-    for program in morvane ffmpeg ffmpeg-rc; do
+    for program in $programs; do
         raw "$WORK/out/$program.flv" "$WORK/$program.yuv"
         read -r frames y u v < <(psnr "$size" "$WORK/source.yuv" "$WORK/$program.yuv")
-        printf "%-10s %-10s %7d %9s %7.2f %7.2f %7.2f\n" "$size" "$program" "$frames" \
+        printf "%-10s %-13s %7d %9s %7.2f %7.2f %7.2f\n" "$size" "$program" "$frames" \
             "$(video_kbps "$WORK/out/$program.flv")" "$y" "$u" "$v"
         if (( frames != source_frames )); then
             echo "  (the source has $source_frames frames: pairs by order may be off)"
