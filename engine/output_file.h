@@ -6,9 +6,16 @@
 
 namespace morvane {
 
-// The file written for one source: a temporary file beside the output path, which replaces the
-// output path only when the conversion is done, so that a failed or stopped conversion never
-// leaves a half file nor destroys an existing file of that name.
+// The file written for one source, which takes the output path only when the conversion is
+// done, so that a failed, stopped or killed conversion never leaves a half file nor destroys
+// an existing file of that name.
+//
+// Where the file system allows it, the file has no name at all while it is written (O_TMPFILE):
+// whatever ends the process, power cuts included, the kernel frees it and nothing is left
+// behind. When it is done its data reach the disk, it is linked under a hidden unique name and
+// renamed over the output path, and the folder is flushed, so the name always holds a whole
+// file. Where O_TMPFILE is refused (some network and FUSE file systems), the file is a hidden
+// ".NAME.<random>.part" beside the output from the start.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -16,27 +23,33 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Creates the temporary file in the output path's folder; false when it cannot be.
+    // Creates the file in the output path's folder; false when it cannot be.
     bool create(const std::string& outputPath);
     bool isOpen() const { return fd_.valid(); }
     int fd() const { return fd_.get(); }
+    // A path that opens the same file while it is written (for the muxer's read-back).
     const std::string& temporaryPath() const { return temporaryPath_; }
     bool exists() const { return !temporaryPath_.empty(); }
+    bool isUnnamed() const { return unnamed_; }
 
-    // Flushes the file to disk and closes it.
+    // Flushes the file's data to disk; false when they cannot all be written. A named file is
+    // closed; an unnamed one stays open until keep() or discard(), as closing it would free it.
     bool close();
-    // Renames the temporary file over the output path.
+    // Gives the file the output path (replacing what was there at once) and flushes the folder.
     bool keep();
-    // Removes the temporary file; true when it is gone.
+    // Removes the file; true when it is gone.
     bool discard();
 
     // Whether a file could be created in the output path's folder now.
     static bool canCreate(const std::string& outputPath);
 
 private:
+    bool keepUnnamed();
+
     UniqueFd fd_;
     std::string outputPath_;
     std::string temporaryPath_;
+    bool unnamed_ = false;
 };
 
 }  // namespace morvane

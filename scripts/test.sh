@@ -4,7 +4,7 @@
 # again under ThreadSanitizer (any report fails the run), and finally a short run of the
 # decoding graph's fuzzer.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-install_packages clang libclang-rt-14-dev
+install_packages clang libclang-rt-14-dev flvmeta
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 
 build build

@@ -167,6 +167,56 @@ TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
     EXPECT_NE(settings.find("; kept"), std::string::npos);
 }
 
+// Whether a process has a file of `folder` open (a written output, named or not).
+bool writesInto(pid_t process, const fs::path& folder) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(process) + "/fd",
+                                                    error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        if (target.starts_with(folder.string() + "/")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A kill -9, an out-of-memory kill or a power cut ends the process where it is: the output it
+// was writing must not outlive it, and an older output of that name stays as it was. Both the
+// stored form's FILE mode and a folder named on the command line.
+TEST(MorvaneBatch, AKillMidFileLeavesTheOutputFolderAsItWas) {
+    for (const bool folderMode : {false, true}) {
+        SCOPED_TRACE(folderMode ? "a folder" : "the stored file");
+        test::TempDir dir;
+        fs::create_directories(dir / "clips");
+        test::ClipRecipe clip;
+        clip.width = 1280;
+        clip.height = 720;
+        clip.seconds = 10.0;
+        test::writeClip(dir / "clips/talk.mkv", clip);
+        writeSettings(dir, 0, "Source File", dir / "clips/talk.mkv");
+        test::writeFile(dir / "out/talk.flv", "an older output");
+        const std::vector<std::string> arguments =
+            folderMode ? std::vector<std::string>{"-y", "-q", "-o", "out", "clips"}
+                       : std::vector<std::string>{};
+
+        bool killed = false;
+        runBatch(dir, arguments, [&](pid_t child, const std::string&) {
+            if (!killed && writesInto(child, dir / "out")) {
+                ::kill(child, SIGKILL);
+                killed = true;
+            }
+        });
+
+        ASSERT_TRUE(killed) << "no output was being written";
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir / "out")) {
+            names.push_back(entry.path().filename());
+        }
+        EXPECT_EQ(names, std::vector<std::string>{"talk.flv"});
+        EXPECT_EQ(test::readFile(dir / "out/talk.flv"), "an older output");
+    }
+}
+
 TEST(MorvaneBatch, FailsABatchThatConvertsNothing) {
     test::TempDir dir;
     fs::create_directories(dir / "empty");
