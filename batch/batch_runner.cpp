@@ -1,7 +1,7 @@
 #include "batch/batch_runner.h"
 
-#include "batch/output_paths.h"
-#include "batch/source_folder.h"
+#include "files/output_paths.h"
+#include "files/source_folder.h"
 #include "settings/setting_keys.h"
 
 namespace morvane {

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "batch/output_paths.h"
-#include "batch/path_helpers.h"
+#include "files/output_paths.h"
+#include "files/path_helpers.h"
 #include "engine/conversion_job.h"
 #include "engine/progress.h"
 #include "engine/sample_producers.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "batch/source_file_list.h"
+#include "files/source_file_list.h"
 #include "encoder/watermark_location.h"
 #include "engine/batch_listener.h"
 #include "log/conversion_log.h"

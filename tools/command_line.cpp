@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <map>
 
-#include "batch/output_paths.h"
-#include "batch/source_folder.h"
+#include "files/output_paths.h"
+#include "files/source_folder.h"
 #include "settings/profiles.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_rules.h"

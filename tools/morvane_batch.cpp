@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "batch/batch_runner.h"
-#include "batch/output_paths.h"
-#include "batch/source_file_list.h"
+#include "files/output_paths.h"
+#include "files/source_file_list.h"
 #include "log/console_log_window.h"
 #include "log/conversion_log.h"
 #include "platform/tick_count.h"

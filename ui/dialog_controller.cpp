@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "batch/output_paths.h"
-#include "batch/path_helpers.h"
+#include "files/output_paths.h"
+#include "files/path_helpers.h"
 #include "engine/progress.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_rules.h"

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "batch/source_file_list.h"
+#include "files/source_file_list.h"
 #include "log/conversion_log.h"
 #include "settings/process_settings.h"
 #include "ui/desktop_notifications.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "batch/batch_runner.h"
-#include "batch/output_paths.h"
+#include "files/output_paths.h"
 #include "log/conversion_log.h"
 #include "platform/auto_reset_event.h"
 #include "settings/profiles.h"

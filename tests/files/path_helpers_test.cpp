@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "batch/output_paths.h"
-#include "batch/path_helpers.h"
+#include "files/output_paths.h"
+#include "files/path_helpers.h"
 #include "tests/support/temp_dir.h"
 
 namespace morvane {

@@ -1,4 +1,4 @@
-#include "batch/source_file_list.h"
+#include "files/source_file_list.h"
 
 #include <utility>
 

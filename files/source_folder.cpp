@@ -1,10 +1,10 @@
-#include "batch/source_folder.h"
+#include "files/source_folder.h"
 
 #include <dirent.h>
 
 #include <memory>
 
-#include "batch/path_helpers.h"
+#include "files/path_helpers.h"
 
 namespace morvane {
 namespace {

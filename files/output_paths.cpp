@@ -1,6 +1,6 @@
-#include "batch/output_paths.h"
+#include "files/output_paths.h"
 
-#include "batch/path_helpers.h"
+#include "files/path_helpers.h"
 #include "settings/profiles.h"
 
 namespace morvane {
