@@ -34,3 +34,9 @@ build() {
     cmake -S "$ROOT" -B "$ROOT/$folder" -DCMAKE_BUILD_TYPE=Release "$@"
     cmake --build "$ROOT/$folder" -j"$JOBS"
 }
+
+# build_programs FOLDER: the same configuration, but only the window and morvane-batch.
+build_programs() {
+    cmake -S "$ROOT" -B "$ROOT/$1" -DCMAKE_BUILD_TYPE=Release
+    cmake --build "$ROOT/$1" -j"$JOBS" --target morvane morvane-batch
+}
