@@ -2,9 +2,11 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "log/conversion_log.h"
+#include "log/terminal_text.h"
 #include "tests/support/recording_log_window.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,6 +69,21 @@ TEST(ConversionLog, LinesOfConcurrentWritersStayWhole) {
     ASSERT_EQ(content.size(), 4U * 500U * 301U);
     for (size_t at = 0; at < content.size(); at += 301) {
         ASSERT_EQ(content.substr(at, 301), std::string(300, content[at]) + "\n") << at;
+    }
+}
+
+TEST(TerminalText, KeepsTextAndLineBreaksAndDisarmsControlsAndBrokenBytes) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"Output filename: /a/caf\xc3\xa9 \xe6\x97\xa5\xf0\x9f\x8e\xac.flv\n\tdone\n",
+         "Output filename: /a/caf\xc3\xa9 \xe6\x97\xa5\xf0\x9f\x8e\xac.flv\n\tdone\n"},
+        {"x\x1b]0;PWNED\ay\r\x7f", "x?]0;PWNED?y??"},
+        {"\302\2332J \xc2\x85 \xc2\xa0", "?2J ? \xc2\xa0"},  // C1 CSI and NEL; no-break space
+        {"\2332J", "?2J"},                                   // a lone C1 byte
+        {"\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80", "??????????"},  // never UTF-8
+        {"cut \xe6\x97", "cut ??"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(terminalSafe(text), shown) << text;
     }
 }
 

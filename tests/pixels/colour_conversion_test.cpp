@@ -1,5 +1,3 @@
-#include "pixels/bgr_to_yuv420.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "pixels/bgr_to_yuv420.h"
 #include "pixels/cpu_features.h"
+#include "pixels/decoded_to_yuv420.h"
+#include "platform/ffmpeg_ptr.h"
+#include "source/frame_picture.h"
 #include "tests/pixels/test_picture.h"
 #include "tests/support/media.h"
 
@@ -30,13 +32,6 @@ std::vector<std::pair<const char*, RowsConverter>> vectorConverters() {
     if (haveAvx512()) {
         converters.emplace_back("AVX-512", &detail::convertRowsAvx512);
     }
-    return converters;
-}
-
-// The plain version and the vector ones this processor can run.
-std::vector<std::pair<const char*, RowsConverter>> allConverters() {
-    auto converters = vectorConverters();
-    converters.insert(converters.begin(), {"plain", &detail::convertRowsPlain});
     return converters;
 }
 

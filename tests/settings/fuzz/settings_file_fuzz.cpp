@@ -20,9 +20,11 @@
 
 namespace {
 
+// In memory where the machine has it: every save flushes the file and its folder.
 const std::filesystem::path& settingsPath() {
     static const std::filesystem::path path =
-        "/tmp/morvane-settings-fuzz-" + std::to_string(::getpid()) + ".reg";
+        std::filesystem::path(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") /
+        ("morvane-settings-fuzz-" + std::to_string(::getpid()) + ".reg");
     return path;
 }
 
