@@ -69,7 +69,7 @@ VideoEncoderSettings videoSettingsOf(const CodecChoice& choice) {
     const int second = std::max(1, static_cast<int>(std::lround(av_q2d(rate))));
     const int64_t bitRate = bitRateOf(choice.videoKbps);
     if (choice.format == FlvFormat::H264Aac) {
-        const int threads = choice.x264Threads;
+        const int threads = choice.threads;
         return {choice.width,
                 choice.height,
                 rate,

@@ -1,7 +1,11 @@
 #include "encoder/flv_encoder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 #include "encoder/watermark_location.h"
@@ -23,12 +27,23 @@ constexpr AVRational kMilliseconds{1, 1000};
 // pictures from the pool instead of faulting (and zeroing) fresh memory for each frame.
 constexpr size_t kKeptPictureBytes = 112 << 20;
 
+// The pictures FLV1 workers may hold: 512 MB, or a sixteenth of the memory if that is less.
+size_t defaultPictureBudget() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    const size_t sixteenth =
+        pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 16
+                                  : SIZE_MAX;
+    return std::min<size_t>(size_t{512} << 20, sixteenth);
+}
+
 }  // namespace
 
 FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
                        int bitsPerSample, int channels, ConversionLog& log)
     : width_(width),
       height_(height),
+      pictureBudget_(defaultPictureBudget()),
       audioKbps_(audioKbps),
       videoKbps_(videoKbps),
       sampleRate_(sampleRate),
@@ -119,7 +134,7 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
 
 CodecChoice FlvEncoder::codecChoice() const {
     return {format_,     width_,       height_,         frameRate_, videoKbps_, audioKbps_,
-            sampleRate_, bitsPerSample_, channels_, x264Threads_};
+            sampleRate_, bitsPerSample_, channels_, threads_};
 }
 
 bool FlvEncoder::openAudioStream() {
@@ -143,11 +158,27 @@ bool FlvEncoder::openVideoStream() {
         return false;
     }
     const VideoEncoderSettings settings = videoSettingsOf(codecChoice());
-    if (!opened(video_.open(videoEncoderOf(format_), settings), "video")) {
+    const AVCodec* codec = videoEncoderOf(format_);
+    // Workers for a codec without threads of its own, each with room for a group at least.
+    videoWorkers_ = 1;
+    const size_t group = static_cast<size_t>(settings.keyFrameInterval);
+    const size_t maxPictures =
+        std::max(2 * group, pictureBudget_ / VideoEncoder::pictureBytes(width_, height_));
+    if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
+        const int wanted = threads_ > 0 ? threads_
+                                        : static_cast<int>(std::thread::hardware_concurrency());
+        videoWorkers_ = static_cast<int>(
+            std::clamp<size_t>(maxPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
+    }
+    const CodecOpenResult result = videoWorkers_ > 1
+                                       ? parallel_.open(codec, settings, videoWorkers_, maxPictures)
+                                       : video_.open(codec, settings);
+    if (!opened(result, "video")) {
         return false;
     }
-    avcodec_parameters_from_context(videoStream_->codecpar, video_.context());
-    videoStream_->time_base = video_.context()->time_base;
+    const AVCodecContext* context = videoWorkers_ > 1 ? parallel_.context() : video_.context();
+    avcodec_parameters_from_context(videoStream_->codecpar, context);
+    videoStream_->time_base = context->time_base;
     outputWidth_ = width_;
     outputHeight_ = height_;
     // Without it the key frame index would hold no valid times.
@@ -253,8 +284,16 @@ bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
         return false;
     }
     const int64_t pts = av_rescale(ptsMs, sampleRate_, 1000);
-    const bool encoded =
-        audio_.encode(samples, pts, [this](AVPacket& packet) { writeAudioPacket(packet); });
+    const bool encoded = audio_.encode(samples, pts, [this](AVPacket& packet) {
+        if (heldBack_.empty()) {
+            writeAudioPacket(packet);
+        } else {  // after frames the workers have not finished
+            if (heldBack_.back().videoMs >= 0) {
+                heldBack_.emplace_back();
+            }
+            heldBack_.back().audio.emplace_back(av_packet_clone(&packet));
+        }
+    });
     lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
     return encoded;
 }
@@ -305,6 +344,12 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
         if (video_.nextFrameIndex() == index) {  // no picture went in
             h264FrameTimes_.pop_back();
         }
+    } else if (videoWorkers_ > 1) {
+        encoded = parallel_.submit(std::move(picture));
+        if (encoded) {
+            heldBack_.push_back({ptsMs, {}});
+        }
+        writeHeldBack(false);
     } else {
         encoded = video_.encode(std::move(picture), [this, ptsMs](AVPacket& packet) {
             writeVideoPacket(packet, ptsMs);
@@ -317,9 +362,37 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
     return encoded;
 }
 
+void FlvEncoder::writeHeldBack(bool wait) {
+    while (!heldBack_.empty()) {
+        HeldBack& next = heldBack_.front();
+        if (next.videoMs >= 0) {
+            const int64_t ms = next.videoMs;
+            if (!parallel_.takeFrame([this, ms](AVPacket& packet) { writeVideoPacket(packet, ms); })) {
+                if (wait && parallel_.waitForFrame()) {
+                    continue;
+                }
+                return;
+            }
+        } else {
+            for (const PacketPtr& packet : next.audio) {
+                if (packet) {
+                    writeAudioPacket(*packet);
+                }
+            }
+        }
+        heldBack_.pop_front();
+    }
+}
+
+void FlvEncoder::abandonVideo() {
+    parallel_.abandon();
+    heldBack_.clear();
+}
+
 void FlvEncoder::close() {
     overlay_.releaseFrame();
     if (headerWritten_) {
+        writeHeldBack(true);
         audio_.drain([this](AVPacket& packet) { writeAudioPacket(packet); });
         if (format_ == FlvFormat::H264Aac) {
             video_.drain([this](AVPacket& packet) { writeH264Packet(packet); });
@@ -345,6 +418,9 @@ void FlvEncoder::release() {
     hasAudioStream_.store(false, std::memory_order_release);
     audio_.close();
     video_.close();
+    parallel_.close();
+    heldBack_.clear();
+    videoWorkers_ = 1;
     audioStream_ = nullptr;
     videoStream_ = nullptr;
     if (outputContext_) {

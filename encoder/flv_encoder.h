@@ -13,6 +13,7 @@
 #include "encoder/flv_codecs.h"
 #include "encoder/flv_keyframe_times.h"
 #include "encoder/flv_output.h"
+#include "encoder/parallel_video_encoder.h"
 #include "encoder/frame_bitmap.h"
 #include "encoder/video_encoder.h"
 #include "encoder/watermark_overlay.h"
@@ -45,8 +46,13 @@ public:
 
     void setFormat(FlvFormat format) { format_ = format; }
     FlvFormat format() const { return format_; }
-    // x264's threads for the H.264 format (0: one per core).
-    void setX264Threads(int threads) { x264Threads_ = threads; }
+    // Threads that encode the video (0: one per core): x264's own for H.264; for FLV1, workers
+    // that each encode a key frame group, as many as the picture budget allows.
+    void setThreads(int threads) { threads_ = threads; }
+    // The bytes of pictures that FLV1 workers may hold at once (always two groups' worth).
+    void setPictureBudget(size_t bytes) { pictureBudget_ = bytes; }
+    // The workers encoding this file's video; 1 when it is encoded on the calling thread.
+    int videoWorkers() const { return videoWorkers_; }
     // Frames per second, as a fraction.
     void setFrameRate(AVRational frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }
@@ -88,8 +94,15 @@ public:
     int lastOutputBytes() const { return lastOutputBytes_; }
     // Puts them into the file; the file's first bytes get the FLV header fix-up.
     void writeOutput() { output_.writePending(); }
-    // A write to the output file failed since open(): the file is incomplete.
-    bool outputFailed() const { return output_.failed(); }
+    // A write to the output file, or a video worker's codec, failed since open(): the file is
+    // incomplete.
+    bool outputFailed() const { return output_.failed() || parallel_.failed(); }
+    // The time of the last video packet in the file (-1: none yet). With video workers it lags
+    // the pictures handed over.
+    int64_t videoWrittenMs() const { return lastVideoPts_.value_or(-1); }
+    // After a stop: the pictures not encoded yet are dropped at once; close() then ends the
+    // file without them.
+    void abandonVideo();
 
     // The bytes of a picture from prepareFrame().
     size_t pictureBytes() const { return VideoEncoder::pictureBytes(outputWidth_, outputHeight_); }
@@ -115,6 +128,9 @@ private:
     void writeAudioPacket(AVPacket& packet);
     void writeVideoPacket(AVPacket& packet, int64_t ptsMs);
     void writeH264Packet(AVPacket& packet);
+    // Writes what is held back, in the order one encoder would have written it, as far as the
+    // video workers have got; with `wait`, all of it.
+    void writeHeldBack(bool wait);
     // The time of a frame that the H.264 codec numbered `index`.
     int64_t h264FrameMs(int64_t index) const;
     void noteVideoTag(const AVPacket& packet, int64_t ms);
@@ -123,7 +139,9 @@ private:
     int width_;
     int height_;
     FlvFormat format_ = FlvFormat::SorensonMp3;
-    int x264Threads_ = 0;
+    int threads_ = 0;
+    size_t pictureBudget_;
+    int videoWorkers_ = 1;
     AVRational frameRate_{100, 1};
     const int audioKbps_;
     const int videoKbps_;
@@ -155,6 +173,14 @@ private:
     FlvOutput output_;
     AudioEncoder audio_;
     VideoEncoder video_;
+    ParallelVideoEncoder parallel_;
+    // With video workers: frames handed over and audio packets that come after them, held back
+    // until those frames are written.
+    struct HeldBack {
+        int64_t videoMs = -1;  // a frame's time, or -1 for audio packets
+        std::vector<PacketPtr> audio;
+    };
+    std::deque<HeldBack> heldBack_;
     WatermarkOverlay overlay_;  // used by prepareFrame() alone between open() and close()
     std::shared_ptr<BufferPool> picturePool_;
     std::atomic<bool> hasAudioStream_{false};

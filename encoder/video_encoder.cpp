@@ -77,35 +77,41 @@ void VideoEncoder::close() {
     nextFrameIndex_ = 0;
 }
 
+FramePtr VideoEncoder::frameOf(ByteBuffer picture, int width, int height) {
+    const size_t size = pictureBytes(width, height);
+    uint8_t* bytes = picture.get();
+    auto holder = std::make_unique<ByteBuffer>(std::move(picture));
+    FramePtr frame(av_frame_alloc());
+    if (!frame) {
+        return nullptr;
+    }
+    frame->buf[0] = av_buffer_create(bytes, size, &releasePicture, holder.get(), 0);
+    if (frame->buf[0] == nullptr) {
+        return nullptr;
+    }
+    holder.release();  // the frame's buffer owns it now
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    const YuvPlanes planes = planesOf(bytes, width, height);
+    frame->data[0] = planes.y;
+    frame->data[1] = planes.u;
+    frame->data[2] = planes.v;
+    frame->linesize[0] = planes.yStride;
+    frame->linesize[1] = planes.uStride;
+    frame->linesize[2] = planes.vStride;
+    return frame;
+}
+
 bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
     if (!context_) {
         return false;
     }
     if (picture) {
-        const int width = context_->width;
-        const int height = context_->height;
-        const size_t size = pictureBytes(width, height);
-        uint8_t* bytes = picture.get();
-        auto holder = std::make_unique<ByteBuffer>(std::move(picture));
-        FramePtr frame(av_frame_alloc());
+        FramePtr frame = frameOf(std::move(picture), context_->width, context_->height);
         if (!frame) {
             return false;
         }
-        frame->buf[0] = av_buffer_create(bytes, size, &releasePicture, holder.get(), 0);
-        if (frame->buf[0] == nullptr) {
-            return false;
-        }
-        holder.release();  // the frame's buffer owns it now
-        frame->format = AV_PIX_FMT_YUV420P;
-        frame->width = width;
-        frame->height = height;
-        const YuvPlanes planes = planesOf(bytes, width, height);
-        frame->data[0] = planes.y;
-        frame->data[1] = planes.u;
-        frame->data[2] = planes.v;
-        frame->linesize[0] = planes.yStride;
-        frame->linesize[1] = planes.uStride;
-        frame->linesize[2] = planes.vStride;
         picture_ = std::move(frame);
     }
     if (!picture_) {
@@ -113,6 +119,19 @@ bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
     }
     picture_->pts = nextFrameIndex_++;
     return sendFrame(context_.get(), picture_.get(), packet_.get(), handler);
+}
+
+bool VideoEncoder::encodeFrame(const AVFrame& frame, bool key, const PacketHandler& handler) {
+    if (!context_) {
+        return false;
+    }
+    FramePtr own(av_frame_alloc());
+    if (!own || av_frame_ref(own.get(), &frame) < 0) {
+        return false;
+    }
+    own->pts = nextFrameIndex_++;
+    own->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    return sendFrame(context_.get(), own.get(), packet_.get(), handler);
 }
 
 void VideoEncoder::drain(const PacketHandler& handler) {

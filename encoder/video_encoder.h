@@ -45,6 +45,11 @@ public:
     // it gives; an empty buffer encodes the previous picture again. False on a codec error or
     // when there is no picture at all.
     bool encode(ByteBuffer picture, const PacketHandler& handler);
+    // The same for a frame made by frameOf() (shared, not changed), as a key frame if `key`.
+    bool encodeFrame(const AVFrame& frame, bool key, const PacketHandler& handler);
+    // A frame of width x height over the picture's buffer, which it then owns; null when out
+    // of memory.
+    static FramePtr frameOf(ByteBuffer picture, int width, int height);
     void drain(const PacketHandler& handler);
 
 private:

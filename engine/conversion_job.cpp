@@ -64,6 +64,7 @@ bool ConversionJob::start() {
         settings.getNumber(keys::kVideoQuality), settings.getNumber(keys::kAudioQuality),
         profile.sampleRate, profile.bitsPerSample, profile.channels, services.log);
     encoder->setWatermarkSearch(services.watermarkSearch);
+    encoder->setThreads(services.encoderThreads);
     encoder->setFormat(settings.getNumber(keys::kCodec) == kCodecH264Aac ? FlvFormat::H264Aac
                                                                           : FlvFormat::SorensonMp3);
     encoderThread = Thread([this] { return runEncoderThread(*this); });

@@ -161,8 +161,11 @@ private:
         job_.setFlowingGraph(nullptr);
         {
             // Every file is finished here, the last one too: the codecs drained, the index,
-            // duration and size written into its metadata.
+            // duration and size written into its metadata. A stopped file is not waited for.
             std::lock_guard lock(*job_.encoder);
+            if (!job_.running) {
+                job_.encoder->abandonVideo();
+            }
             job_.encoder->close();
         }
         if (job_.encoder->outputFailed()) {

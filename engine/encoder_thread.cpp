@@ -1,5 +1,6 @@
 #include "engine/encoder_thread.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "engine/conversion_job.h"
@@ -19,7 +20,10 @@ void encodeSample(ConversionJob& job, MediaSample& sample) {
     if (sample.isVideo) {
         // The picture passes to the codec as it is: no copy.
         encoded = encoder.encodeVideo(std::move(sample.data), toMilliseconds(sample.startTime));
-        job.lastVideoTime = sample.sortTime;
+        // Progress follows the pictures encoded: with video workers, the last one written.
+        job.lastVideoTime = encoder.videoWorkers() > 1
+                                ? std::max<int64_t>(encoder.videoWrittenMs(), 0) * 10000
+                                : sample.sortTime;
     } else {
         encoded = encoder.encodeAudio(sample.data.get(), toMilliseconds(sample.startTime));
         job.lastAudioTime = sample.sortTime;

@@ -13,6 +13,9 @@
 
 namespace morvane {
 
+// MORVANE_THREADS as a number from 0 to 64; 0 when it is unset or not such a number.
+int threadsFromEnvironment();
+
 // What a conversion uses from the rest of the program.
 struct EngineServices {
     SettingsStore& settings;
@@ -27,6 +30,8 @@ struct EngineServices {
     // Where the image drawn over every frame is looked for, again for each file: the first
     // path that exists is drawn; none when no path exists or the list is empty.
     std::vector<std::filesystem::path> watermarkSearch = defaultWatermarkSearchPaths();
+    // Threads that encode the video (0: one per core); by default MORVANE_THREADS, else 0.
+    int encoderThreads = threadsFromEnvironment();
 };
 
 // The default `fatal`: writes the settings, then ends the process at once with `status`

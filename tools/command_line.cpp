@@ -26,13 +26,14 @@ enum LongOnly : int {
     kAudioOption,
     kSizeOption,
     kFormatOption,
+    kThreadsOption,
     kWatermarkOption,
     kNoWatermarkOption,
     kLogOption,
     kVersionOption,
 };
 
-constexpr std::array<option, 15> kOptions{{
+constexpr std::array<option, 16> kOptions{{
     {"output", required_argument, nullptr, 'o'},
     {"profile", required_argument, nullptr, kProfileOption},
     {"video-kbps", required_argument, nullptr, kVideoKbpsOption},
@@ -40,6 +41,7 @@ constexpr std::array<option, 15> kOptions{{
     {"audio", required_argument, nullptr, kAudioOption},
     {"size", required_argument, nullptr, kSizeOption},
     {"format", required_argument, nullptr, kFormatOption},
+    {"threads", required_argument, nullptr, kThreadsOption},
     {"watermark", required_argument, nullptr, kWatermarkOption},
     {"no-watermark", no_argument, nullptr, kNoWatermarkOption},
     {"overwrite", no_argument, nullptr, 'y'},
@@ -177,6 +179,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                     break;
                 }
                 return usageError("unknown format '" + std::string(value) + "' (flv1 or h264)");
+            case kThreadsOption: {
+                const auto threads = numberIn(value, {0, 64});
+                if (!threads) {
+                    return usageError("--threads takes a number from 0 to 64, not '" +
+                                      std::string(value) + "'");
+                }
+                o.threads = *threads;
+                break;
+            }
             case kSizeOption: {
                 if (const auto mode = indexOf(kSizeNames, value)) {
                     o.sizeMode = *mode;
@@ -322,6 +333,8 @@ done, the time left and the speed.
                             which every Flash player plays; or h264: H.264
                             video and AAC audio, for Flash 9 and later, web
                             players (flv.js, mpegts.js) and RTMP servers
+      --threads=N         threads that encode the video, 1 to 64, or 0 (the
+                            default) for one per core
       --watermark=FILE    draw the image FILE over every frame
       --no-watermark      draw no watermark
   -y, --overwrite         replace outputs that exist already

@@ -214,6 +214,7 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
                 console.clearProgress();
                 ::_exit(exitStatus);
             }};
+        services.encoderThreads = options.threads;
         switch (options.watermark) {
             case WatermarkChoice::Searched:
                 break;

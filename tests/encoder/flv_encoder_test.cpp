@@ -28,12 +28,13 @@ protected:
     // Makes an encoder with the medium profile's sound (96 kbps of 16-bit stereo) and opens it
     // on the output file; whether it opened.
     bool open(int width, int height, int frameRate = 25, int videoKbps = 400,
-              int sampleRate = 44100) {
+              int sampleRate = 44100, int threads = 1) {
         width_ = width;
         height_ = height;
         encoder_ =
             std::make_unique<FlvEncoder>(width, height, videoKbps, 96, sampleRate, 16, 2, log_);
         encoder_->setFrameRate({frameRate, 1});
+        encoder_->setThreads(threads);
         encoder_->setWatermarkSearch({});
         output_.reset(::open(outputPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         return encoder_->open(output_.get(), outputPath_.string());
@@ -164,6 +165,78 @@ TEST_F(FlvEncoderTest, StampsPacketsWithTheTimesOfTheirFrames) {
     }
     ASSERT_GT(audioBeforeSecondFrame, 100);
     EXPECT_EQ(video[1], audioBeforeSecondFrame + 1);
+}
+
+// Key frame groups encoded side by side, on a clip that is not a whole number of groups: the
+// file holds the packets one encoder writes, in its order and with its times and key frames,
+// and the pictures and the rate differ only as much as the rate control of each worker makes
+// them.
+TEST_F(FlvEncoderTest, WorkersWriteWhatOneEncoderWrites) {
+    constexpr int kFrames = 512;  // 20 groups and 12 frames
+    std::vector<std::vector<uint8_t>> sources;
+    test::ReadMedia single;
+    int64_t singleBytes = 0;
+    std::vector<double> singlePsnr;
+    for (const int workers : {1, 2, 3, 7}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers");
+        ASSERT_TRUE(open(320, 240, 25, 150, 44100, workers));
+        EXPECT_EQ(encoder_->videoWorkers(), workers);
+        for (int frame = 0; frame < kFrames; ++frame) {
+            // Sound first, as the engine sorts it: 1152 samples every 26.1 ms.
+            for (int64_t sample = frame * 1764 - frame * 1764 % 1152; sample < (frame + 1) * 1764;
+                 sample += 1152) {
+                if (sample >= frame * 1764) {
+                    encodeAudio(sample, sample * 1000 / 44100);
+                }
+            }
+            std::lock_guard lock(*encoder_);
+            // A noisy moving picture, so that the rate control has work to do.
+            std::vector<uint8_t> bgr = test::makeTestFrame(320, 240, frame);
+            for (size_t i = 0; i < bgr.size(); i += 7) {
+                bgr[i] = static_cast<uint8_t>(bgr[i] ^ ((i * 31 + frame * 17) & 15));
+            }
+            ByteBuffer picture =
+                encoder_->prepareFrame(makeFrameBitmap(bgr.data(), bgr.size(), 320, 240));
+            if (workers == 1) {
+                sources.emplace_back(picture.get(), picture.get() + 320 * 240);
+            }
+            ASSERT_TRUE(encoder_->encodeVideo(std::move(picture), frame * 40));
+            encoder_->writeOutput();
+        }
+        const test::ReadMedia media = [&] {
+            std::lock_guard lock(*encoder_);
+            encoder_->close();
+            return readMedia(outputPath_, true);
+        }();
+        ASSERT_EQ(media.luma.size(), static_cast<size_t>(kFrames));
+        int64_t bytes = 0;
+        std::vector<double> psnr;
+        for (const test::ReadPacket& packet : media.packets) {
+            bytes += packet.isVideo ? packet.size : 0;
+        }
+        for (size_t frame = 0; frame < media.luma.size(); ++frame) {
+            psnr.push_back(test::lumaPsnr(sources[frame], media.luma[frame]));
+        }
+        if (workers == 1) {
+            single = media;
+            singleBytes = bytes;
+            singlePsnr = psnr;
+            continue;
+        }
+        ASSERT_EQ(media.packets.size(), single.packets.size());
+        for (size_t i = 0; i < media.packets.size(); ++i) {
+            const test::ReadPacket& one = single.packets[i];
+            const test::ReadPacket& many = media.packets[i];
+            ASSERT_EQ(std::tie(many.isVideo, many.pts, many.key),
+                      std::tie(one.isVideo, one.pts, one.key))
+                << "packet " << i;
+        }
+        for (size_t frame = 0; frame < psnr.size(); ++frame) {
+            EXPECT_NEAR(psnr[frame], singlePsnr[frame], 1.0) << "frame " << frame;
+        }
+        EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(singleBytes),
+                    0.03 * static_cast<double>(singleBytes));
+    }
 }
 
 TEST_F(FlvEncoderTest, LargePacketsReachTheFileWhole) {

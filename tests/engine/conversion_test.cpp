@@ -73,6 +73,7 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder) {
 
 TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EngineHarness harness;
+    harness.services().encoderThreads = 1;
     harness.convertFile(Clips::clip());
     ASSERT_TRUE(harness.convert());
     EXPECT_EQ(harness.endNotices(), 1);
@@ -95,7 +96,8 @@ TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EXPECT_EQ(media.keyframeIndexEntries, 2);
     EXPECT_NE(bytes.find("filepositions"), std::string::npos) << "no key frame index";
     EXPECT_EQ(test::seekToMiddle(output), "key frame at 1000 ms");
-    // The Sorenson Spark output at a whole frame rate is the one every earlier version wrote.
+    // The Sorenson Spark output of one encoder at a whole frame rate is the one every earlier
+    // version wrote.
     EXPECT_EQ(test::md5Of(bytes), "b09f8a5390fa26774f4daeb7581dddde");
 
     // Each stream's times rise from the start, and the streams keep together; audio packets
@@ -469,6 +471,27 @@ TEST(Conversion, KeepsMemoryBoundedOnLargeFrames) {
     const test::ReadMedia media = readMedia(harness.outputFolder() / "big.flv");
     EXPECT_EQ(media.decodedVideoFrames, 50);
     EXPECT_EQ(media.decodeErrors, 0);
+}
+
+// Seven video workers, each with groups of its own, stopped at points from before the first
+// picture to the last groups: the workers' pictures are dropped, nothing hangs or leaks, and
+// no half file stays.
+TEST(Conversion, StopsVideoWorkersAtAnyPoint) {
+    EngineHarness harness;
+    harness.services().encoderThreads = 7;
+    const auto clip = harness.dir() / "eight.mkv";
+    test::writeClip(clip, clipOf(160, 120, 8.0));
+    harness.convertFile(clip);
+    for (const int delayMs : {0, 10, 30, 80, 150, 300, 600}) {
+        SCOPED_TRACE("stopped after " + std::to_string(delayMs) + " ms");
+        harness.runner().convertPressed();
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        harness.runner().stopAndFinish();
+        ASSERT_FALSE(harness.runner().isRunning());
+        const std::vector<std::string> names = namesIn(harness.outputFolder());
+        ASSERT_TRUE(names.empty() || names == std::vector<std::string>{"eight.flv"});
+        std::filesystem::remove(harness.outputFolder() / "eight.flv");
+    }
 }
 
 TEST(Conversion, SurvivesStopsAtAnyMoment) {

@@ -1,3 +1,5 @@
+#include "pixels/bgr_to_yuv420.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "pixels/bgr_to_yuv420.h"
 #include "pixels/cpu_features.h"
 #include "pixels/decoded_to_yuv420.h"
 #include "platform/ffmpeg_ptr.h"
@@ -36,18 +37,14 @@ std::vector<std::pair<const char*, RowsConverter>> vectorConverters() {
 }
 
 // FLV1 players read the limited range: black is Y 16 and white Y 235, chroma spans 16-240.
-// Each colour fills the top row of a bottom-up frame over a white row: 150 pixels make whole
-// vector steps, a tail and a padded row (450 bytes stored in 452), and chroma comes from the
-// even row alone.
+// Each colour fills the top row of a bottom-up frame over a white row: 150 pixels make a padded
+// row (450 bytes stored in 452), and chroma comes from the even row alone. The vector versions
+// are held to the plain one below.
 TEST(ColourConversion, WritesTheLimitedRangeThatFlv1PlayersRead) {
     struct Case {
         const char* name;
-        uint8_t blue;
-        uint8_t green;
-        uint8_t red;
-        int y;
-        int u;
-        int v;
+        uint8_t blue, green, red;
+        int y, u, v;
     };
     const Case cases[] = {
         {"black", 0, 0, 0, 16, 128, 128},       {"white", 255, 255, 255, 235, 128, 128},
@@ -55,34 +52,32 @@ TEST(ColourConversion, WritesTheLimitedRangeThatFlv1PlayersRead) {
         {"green", 0, 255, 0, 144, 53, 34},      {"blue", 255, 0, 0, 41, 240, 110},
     };
     constexpr int kWidth = 150;
-    for (const auto& [name, convert] : allConverters()) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << name << ", " << c.name);
-            std::vector<uint8_t> frame = makeSolidFrame(kWidth, 2, 255, 255, 255);
-            for (int x = 0; x < kWidth; ++x) {
-                uint8_t* topRowPixel = frame.data() + bitmapStride(kWidth) + 3 * x;
-                topRowPixel[0] = c.blue;
-                topRowPixel[1] = c.green;
-                topRowPixel[2] = c.red;
-            }
-            YuvPicture picture(kWidth, 2);
-            convert(bottomUpView(frame, kWidth, 2), picture.planes());
-            for (int x = 0; x < kWidth; ++x) {
-                ASSERT_EQ(picture.lumaAt(x, 0), c.y) << x;
-                ASSERT_EQ(picture.lumaAt(x, 1), 235) << x;
-            }
-            for (int x = 0; x < kWidth / 2; ++x) {
-                ASSERT_EQ(picture.uAt(x, 0), c.u) << x;
-                ASSERT_EQ(picture.vAt(x, 0), c.v) << x;
-            }
-            EXPECT_EQ(picture.lumaAt(kWidth, 0), 0xAB);  // nothing written past the row
-            EXPECT_EQ(picture.uAt(kWidth / 2, 0), 0xAB);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> frame = makeSolidFrame(kWidth, 2, 255, 255, 255);
+        for (int x = 0; x < kWidth; ++x) {
+            uint8_t* topRowPixel = frame.data() + bitmapStride(kWidth) + 3 * x;
+            topRowPixel[0] = c.blue;
+            topRowPixel[1] = c.green;
+            topRowPixel[2] = c.red;
         }
+        YuvPicture picture(kWidth, 2);
+        detail::convertRowsPlain(bottomUpView(frame, kWidth, 2), picture.planes());
+        for (int x = 0; x < kWidth; ++x) {
+            ASSERT_EQ(picture.lumaAt(x, 0), c.y) << x;
+            ASSERT_EQ(picture.lumaAt(x, 1), 235) << x;
+        }
+        for (int x = 0; x < kWidth / 2; ++x) {
+            ASSERT_EQ(picture.uAt(x, 0), c.u) << x;
+            ASSERT_EQ(picture.vAt(x, 0), c.v) << x;
+        }
+        EXPECT_EQ(picture.lumaAt(kWidth, 0), 0xAB);  // nothing written past the row
+        EXPECT_EQ(picture.uAt(kWidth / 2, 0), 0xAB);
     }
 }
 
 // Every full-range value, luma and chroma, lands on 16 + 219/255 of it, or on 128 + 224/255 of
-// its distance from 128, rounded; so does the vector code's multiply-high form of that.
+// its distance from 128, rounded.
 TEST(ColourConversion, BringsEveryFullRangeValueToTheLimitedRange) {
     // Row 0: pixel pair c gives U = c (B - G = 2 c - 255, G = R); row 2 likewise V = c
     // (R - G = 2 c - 255, G = B). Rows 1 and 3: pixel pair c is grey c, so Y = c.
@@ -105,24 +100,16 @@ TEST(ColourConversion, BringsEveryFullRangeValueToTheLimitedRange) {
             std::memset(pixel(x, 3), c, 3);
         }
     }
-    auto expectedLuma = [](int c) { return 16 + std::lround(219.0 * c / 255); };
-    auto expectedChroma = [](int c) { return 128 + std::lround(224.0 * (c - 128) / 255); };
-    for (const auto& [name, convert] : allConverters()) {
-        YuvPicture picture(kWidth, 4);
-        convert(bottomUpView(frame, kWidth, 4), picture.planes());
-        for (int c = 0; c < 256; ++c) {
-            SCOPED_TRACE(testing::Message() << name << ", " << c);
-            ASSERT_EQ(picture.lumaAt(2 * c, 1), expectedLuma(c));
-            ASSERT_EQ(picture.lumaAt(2 * c + 1, 3), expectedLuma(c));
-            ASSERT_EQ(picture.uAt(c, 0), expectedChroma(c));
-            ASSERT_EQ(picture.vAt(c, 1), expectedChroma(c));
-        }
-    }
+    YuvPicture picture(kWidth, 4);
+    detail::convertRowsPlain(bottomUpView(frame, kWidth, 4), picture.planes());
     for (int c = 0; c < 256; ++c) {
-        ASSERT_EQ(16 + ((c * detail::kLimitedLumaScale + 16384) >> 15), expectedLuma(c)) << c;
-        ASSERT_EQ(128 + (((c - 128) * detail::kLimitedChromaScale + 16384) >> 15),
-                  expectedChroma(c))
-            << c;
+        SCOPED_TRACE(c);
+        const long luma = 16 + std::lround(219.0 * c / 255);
+        const long chroma = 128 + std::lround(224.0 * (c - 128) / 255);
+        ASSERT_EQ(picture.lumaAt(2 * c, 1), luma);
+        ASSERT_EQ(picture.lumaAt(2 * c + 1, 3), luma);
+        ASSERT_EQ(picture.uAt(c, 0), chroma);
+        ASSERT_EQ(picture.vAt(c, 1), chroma);
     }
 }
 
@@ -150,13 +137,11 @@ TEST(ColourConversion, TheVectorPathsMatchThePlainOneForEveryColour) {
         detail::convertRowsPlain(view, plain.planes());
         for (const auto& [name, convert] : vectorConverters()) {
             convert(view, vector.planes());
-            ASSERT_EQ(vector.y, plain.y) << name << ", colours from " << first;
-            ASSERT_EQ(vector.u, plain.u) << name << ", colours from " << first;
-            ASSERT_EQ(vector.v, plain.v) << name << ", colours from " << first;
+            ASSERT_TRUE(vector == plain) << name << ", colours from " << first;
         }
     }
 
-    // Row tails of every kind, on noise.
+    // Row tails of every kind, on noise, bottom-up as the grabber's frames come.
     uint32_t seed = 7;
     for (const int width : {1, 2, 31, 32, 33, 63, 64, 65, 127, 150, 1919}) {
         std::vector<uint8_t> noise(bitmapStride(width) * 3);
@@ -164,16 +149,60 @@ TEST(ColourConversion, TheVectorPathsMatchThePlainOneForEveryColour) {
             seed = seed * 1664525 + 1013904223;
             byte = static_cast<uint8_t>(seed >> 24);
         }
-        const BgrView noiseView{noise.data(), static_cast<ptrdiff_t>(bitmapStride(width)), width,
-                                3};
         YuvPicture slow(width, 3);
-        detail::convertRowsPlain(noiseView, slow.planes());
+        detail::convertRowsPlain(bottomUpView(noise, width, 3), slow.planes());
         for (const auto& [name, convert] : vectorConverters()) {
             YuvPicture fast(width, 3);
-            convert(noiseView, fast.planes());
-            EXPECT_EQ(fast.y, slow.y) << name << ", " << width;
-            EXPECT_EQ(fast.u, slow.u) << name << ", " << width;
-            EXPECT_EQ(fast.v, slow.v) << name << ", " << width;
+            convert(bottomUpView(noise, width, 3), fast.planes());
+            EXPECT_TRUE(fast == slow) << name << ", " << width;
+        }
+    }
+}
+
+// The road it replaces: the video branch's BGR frame, then the encoder's conversion of it.
+YuvPicture throughBgr(const AVFrame& frame) {
+    std::vector<uint8_t> bgr(3 * static_cast<size_t>(frame.width) * frame.height);
+    convertYuv420ToBgr(decodedPictureOf(frame), bgr.data(), 3 * frame.width);
+    YuvPicture picture(frame.width, frame.height);
+    convertToYuv420({bgr.data(), 3 * frame.width, frame.width, frame.height}, picture.planes());
+    return picture;
+}
+
+// Straight from the decoded planes, with the vector steps and with the plain rows alone, the
+// picture is the one the BGR frame gives, to the bit: at widths with and without a tail past
+// the vector steps, odd widths and heights, and every matrix and range.
+TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
+    const std::pair<AVColorSpace, AVColorRange> matrices[] = {
+        {AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG},
+        {AVCOL_SPC_BT709, AVCOL_RANGE_MPEG},
+        {AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG}};
+    for (const auto& [colourspace, range] : matrices) {
+        for (const int width : {1, 2, 31, 32, 33, 64, 95, 130}) {
+            for (const int height : {1, 2, 7}) {
+                SCOPED_TRACE(testing::Message() << "matrix " << colourspace << "/" << range << ", "
+                                                << width << "x" << height);
+                const FramePtr frame =
+                    test::makeNoiseYuvFrame(AV_PIX_FMT_YUV420P, width, height, colourspace, range,
+                                            static_cast<unsigned>(width * 131 + height));
+                const YuvPicture expected = throughBgr(*frame);
+                const DecodedPicture decoded = decodedPictureOf(*frame);
+
+                YuvPicture direct(width, height);
+                convertDecodedToYuv420(decoded, direct.planes());
+                EXPECT_TRUE(direct == expected);
+
+                YuvPicture plain(width, height);
+                const YuvPlanes out = plain.planes();
+                for (int row = 0; row < height; ++row) {
+                    detail::convertDecodedRowPlain(
+                        frame->data[0] + row * frame->linesize[0],
+                        frame->data[1] + row / 2 * frame->linesize[1],
+                        frame->data[2] + row / 2 * frame->linesize[2], width, row % 2 == 0,
+                        decoded.coefficients, out.y + row * out.yStride,
+                        out.u + row / 2 * out.uStride, out.v + row / 2 * out.vStride);
+                }
+                EXPECT_TRUE(plain == expected);
+            }
         }
     }
 }

@@ -15,12 +15,6 @@
 namespace morvane {
 namespace {
 
-std::vector<uint8_t> ours(const AVFrame& frame) {
-    std::vector<uint8_t> bgr(static_cast<size_t>(frame.width) * 3 * frame.height);
-    convertYuv420ToBgr(decodedPictureOf(frame), bgr.data(), frame.width * 3);
-    return bgr;
-}
-
 // Blue, green and red of one pixel, from the matrix's definition: E'y = Kr R + Kg G + Kb B.
 std::array<double, 3> exactBgr(int y, int u, int v, double kr, double kb, bool fullRange) {
     const double kg = 1.0 - kr - kb;
@@ -41,8 +35,7 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
         AVPixelFormat format;
         AVColorSpace colourspace;
         AVColorRange range;
-        double kr;
-        double kb;
+        double kr, kb;
     };
     const Case cases[] = {
         // Unspecified is taken as BT.601, as libswscale does.
@@ -53,12 +46,13 @@ TEST(Yuv420ToBgr, GivesTheColoursOfTheFramesMatrixAndRange) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.colourspace) * 10 + static_cast<int>(c.range));
-        const int width = 130;
-        const int height = 7;  // the last row has no partner
+        constexpr int width = 130;
+        constexpr int height = 7;  // the last row has no partner
         FramePtr frame =
             test::makeNoiseYuvFrame(c.format, width, height, c.colourspace, c.range, 7);
         const bool fullRange = c.format == AV_PIX_FMT_YUVJ420P || c.range == AVCOL_RANGE_JPEG;
-        const std::vector<uint8_t> bgr = ours(*frame);
+        std::vector<uint8_t> bgr(3 * width * height);
+        convertYuv420ToBgr(decodedPictureOf(*frame), bgr.data(), 3 * width);
         double worst = 0;
         double bias = 0;
         for (int row = 0; row < height; ++row) {

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <filesystem>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -20,7 +20,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffect) {
+TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffectAndAWaitIsWoken) {
     CountingSemaphore semaphore(0, 10000);
     // Each release, whether it is taken, and the count after it.
     const std::tuple<int32_t, bool, int32_t> steps[] = {{9990, true, 9990}, {11, false, 9990},
@@ -34,25 +34,24 @@ TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffect) {
     // A full count still lets the waiter take one at a time.
     EXPECT_TRUE(semaphore.tryAcquireFor(milliseconds(0)));
     EXPECT_EQ(semaphore.count(), 9999);
-}
 
-TEST(CountingSemaphore, WakesAWaiterOnAnotherThreadAndTimesOut) {
-    CountingSemaphore semaphore(0, 10);
-    EXPECT_FALSE(semaphore.tryAcquireFor(milliseconds(20)));
+    // A wait times out, or is woken from another thread.
+    CountingSemaphore empty(0, 10);
+    EXPECT_FALSE(empty.tryAcquireFor(milliseconds(20)));
 
     std::atomic<int> taken{0};
     Thread waiter([&] {
-        semaphore.acquire();
-        semaphore.acquire();
+        empty.acquire();
+        empty.acquire();
         taken = 2;
         return 0;
     });
-    EXPECT_TRUE(semaphore.release(2));
+    EXPECT_TRUE(empty.release(2));
     if (!waiter.waitForEnd(milliseconds(60000))) {
         test::failAndEnd("the waiter was not woken within 60 s");
     }
     EXPECT_EQ(taken, 2);
-    EXPECT_EQ(semaphore.count(), 0);
+    EXPECT_EQ(empty.count(), 0);
 }
 
 TEST(AutoResetEvent, ASignalIsTakenByOneWaitOnly) {

@@ -27,12 +27,6 @@ std::unique_ptr<SettingsStore> storeAt(const std::filesystem::path& path) {
     return std::make_unique<SettingsStore>(std::make_unique<FileSettingsBacking>(path));
 }
 
-// The settings file is all the folder holds: no temporary file is left behind.
-void expectOnlyTheFileIn(const std::filesystem::path& folder) {
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
-        << "a temporary file is left in " << folder;
-}
-
 TEST(SettingsFile, TextsAndNumbersSurviveARoundTripThroughASymbolicLink) {
     TempDir dir;
     const auto path = dir / "settings.reg";
@@ -161,7 +155,8 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
 
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(path), before);
-    expectOnlyTheFileIn(dir.path());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "a temporary file is left behind";
 }
 
 TEST(SettingsFile, ConcurrentWritersNeitherTearTheFileNorLoseAValue) {
@@ -202,7 +197,8 @@ TEST(SettingsFile, ConcurrentWritersNeitherTearTheFileNorLoseAValue) {
     }
     EXPECT_GE(reloaded->getNumber("Shared"), 0);
     EXPECT_TRUE(readFile(path).starts_with("; keep me\n"));
-    expectOnlyTheFileIn(dir.path());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "a temporary file is left behind";
 }
 
 TEST(SettingsStore, ANameHoldsOneValueOfOneType) {

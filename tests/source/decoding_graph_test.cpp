@@ -1,14 +1,27 @@
+// The decoding graph over files of every kind: what it delivers, how it is driven, and what it
+// refuses. Whatever a file holds, the graph fails it with its message or decodes what it can: it
+// never crashes, hangs, or reads or writes out of bounds (the sanitizer builds run this too).
 #include "source/decoding_graph.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <thread>
 
+#include "log/conversion_log.h"
 #include "pixels/bitmap_layout.h"
-#include "tests/source/graph_harness.h"
+#include "pixels/cpu_features.h"
+#include "source/sample_grabber.h"
 #include "tests/support/media.h"
 #include "tests/support/media_writer.h"
+#include "tests/support/recording_log_window.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
 
@@ -18,18 +31,108 @@ namespace {
 using namespace std::chrono_literals;
 using test::callFromAnotherThread;
 using test::ClipRecipe;
-using test::GraphHarness;
+using test::readFile;
 using test::TempDir;
 using test::waitUntil;
 using test::writeClip;
 
 constexpr int64_t kSecond = 10000000;
 
-struct Fixture {
-    const char* name;
-    const char* file;
-    ClipRecipe recipe;
-    PcmFormat asked = {44100, 2, 16};
+// Runs a decoding graph over a file and keeps what its handlers receive.
+class GraphHarness {
+public:
+    struct Sample {
+        int64_t start;
+        int64_t stop;
+        size_t size;
+        bool picture;  // the decoded picture came with the frame
+    };
+
+    GraphHarness() { log_.setWindow(&window_); }
+    ~GraphHarness() {
+        graph_.reset();  // its threads call into this object
+        log_.setWindow(nullptr);
+    }
+
+    bool build(const std::filesystem::path& path, PcmFormat audio = {44100, 2, 16}) {
+        graph_ = std::make_unique<DecodingGraph>(log_);
+        GraphSetup setup;
+        setup.sourcePath = path.string();
+        setup.audio = audio;
+        setup.videoHandler = &GraphHarness::onVideo;
+        setup.audioHandler = &GraphHarness::onAudio;
+        setup.context = this;
+        return graph_->build(setup);
+    }
+
+    // Runs the graph to its end; false, and a failure, when it does not end in time.
+    bool runToEnd(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
+        graph_->run();
+        const bool ended = graph_->waitForCompletion(bound);
+        EXPECT_TRUE(ended) << "the graph did not come to its end within " << bound.count() << " ms";
+        return ended;
+    }
+
+    DecodingGraph& graph() { return *graph_; }
+    std::string logText() const { return window_.text(); }
+
+    std::vector<Sample> video() const { return locked(video_); }
+    std::vector<Sample> audio() const { return locked(audio_); }
+    std::vector<uint8_t> firstFrame() const { return locked(firstFrame_); }
+    std::vector<uint8_t> pcm() const { return locked(pcm_); }
+    // How far (100 ns units) an audio sample ever started after the end of the video
+    // delivered before it.
+    int64_t largestAudioLead() const { return locked(largestAudioLead_); }
+    size_t videoCount() const { return locked(video_).size(); }
+    size_t audioCount() const { return locked(audio_).size(); }
+
+    // What the video handler answers; by default kOk.
+    std::function<int32_t(size_t index)> videoAnswer;
+
+private:
+    template <typename T>
+    T locked(const T& kept) const {
+        std::lock_guard lock(mutex_);
+        return kept;
+    }
+
+    static int32_t onVideo(GrabbedSample& sample, void* context) {
+        auto* self = static_cast<GraphHarness*>(context);
+        size_t index = 0;
+        {
+            std::lock_guard lock(self->mutex_);
+            index = self->video_.size();
+            self->video_.push_back({sample.startTime(), sample.stopTime(), sample.size(),
+                                    sample.decodedPicture() != nullptr});
+            self->videoUntil_ = std::max(self->videoUntil_, sample.stopTime());
+            if (index == 0) {
+                self->firstFrame_.assign(sample.data(), sample.data() + sample.size());
+            }
+        }
+        return self->videoAnswer ? self->videoAnswer(index) : kOk;
+    }
+    static int32_t onAudio(GrabbedSample& sample, void* context) {
+        auto* self = static_cast<GraphHarness*>(context);
+        std::lock_guard lock(self->mutex_);
+        self->audio_.push_back({sample.startTime(), sample.stopTime(), sample.size(), false});
+        if (self->videoUntil_ != INT64_MIN) {
+            self->largestAudioLead_ =
+                std::max(self->largestAudioLead_, sample.startTime() - self->videoUntil_);
+        }
+        self->pcm_.insert(self->pcm_.end(), sample.data(), sample.data() + sample.size());
+        return kOk;
+    }
+
+    ConversionLog log_;
+    test::RecordingLogWindow window_;
+    std::unique_ptr<DecodingGraph> graph_;
+    mutable std::mutex mutex_;
+    std::vector<Sample> video_;
+    std::vector<Sample> audio_;
+    std::vector<uint8_t> firstFrame_;
+    std::vector<uint8_t> pcm_;
+    int64_t videoUntil_ = INT64_MIN;
+    int64_t largestAudioLead_ = INT64_MIN;
 };
 
 ClipRecipe clip(const char* container, const char* video, const char* audio) {
@@ -52,84 +155,78 @@ std::vector<float> toneOf(const std::vector<uint8_t>& pcm, int channels, int bit
     return mono;
 }
 
-class Formats : public ::testing::TestWithParam<Fixture> {};
+// Every container and codec decodes into RGB frames and the PCM asked for, and so does sound of
+// any layout; the size and rate come from the video stream also when the audio stream comes
+// first.
+TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
+    ClipRecipe audioFirst = clip("matroska", "mpeg4", "aac");
+    audioFirst.audioFirst = true;
+    audioFirst.frameRateNum = 30000;
+    audioFirst.frameRateDen = 1001;
+    audioFirst.seconds = 1.0;
+    ClipRecipe sixChannelsInTwoStreams = clip("matroska", "mpeg4", "aac");
+    sixChannelsInTwoStreams.sampleRate = 48000;
+    sixChannelsInTwoStreams.channels = 6;
+    sixChannelsInTwoStreams.audioStreams = 2;
+    ClipRecipe mono8kHz = clip("matroska", "mpeg4", "pcm_s16le");
+    mono8kHz.sampleRate = 8000;
+    mono8kHz.channels = 1;
+    mono8kHz.toneHz = 300;
+    struct Format {
+        const char* file;
+        ClipRecipe recipe;
+        PcmFormat asked = {44100, 2, 16};
+    };
+    for (const Format& format : {Format{"clip.mp4", clip("mp4", "libx264", "aac")},
+                                 Format{"clip.avi", clip("avi", "mpeg4", "libmp3lame")},
+                                 Format{"clip.webm", clip("webm", "libvpx", "libvorbis")},
+                                 Format{"audio-first.mkv", audioFirst},
+                                 Format{"six.mkv", sixChannelsInTwoStreams, {44100, 2, 32}},
+                                 Format{"mono.mkv", mono8kHz, {22050, 1, 16}}}) {
+        SCOPED_TRACE(format.file);
+        TempDir dir;
+        const ClipRecipe& recipe = format.recipe;
+        const PcmFormat& asked = format.asked;
+        writeClip(dir / format.file, recipe);
+        GraphHarness harness;
+        ASSERT_TRUE(harness.build(dir / format.file, asked)) << harness.logText();
+        const double rate = static_cast<double>(recipe.frameRateNum) / recipe.frameRateDen;
+        EXPECT_EQ(harness.graph().frameWidth(), 320);
+        EXPECT_EQ(harness.graph().frameHeight(), 240);
+        EXPECT_NEAR(av_q2d(harness.graph().frameRate()), rate, 0.01);
+        EXPECT_TRUE(harness.graph().audioEnabled());
+        EXPECT_NEAR(static_cast<double>(harness.graph().duration()), recipe.seconds * kSecond,
+                    0.1 * kSecond);
+        ASSERT_TRUE(harness.runToEnd());
+        EXPECT_EQ(harness.logText(), "");
 
-TEST_P(Formats, DecodeIntoRgbFramesAndAskedPcm) {
-    TempDir dir;
-    const Fixture& fixture = GetParam();
-    const ClipRecipe& recipe = fixture.recipe;
-    const PcmFormat& asked = fixture.asked;
-    writeClip(dir / fixture.file, recipe);
-    GraphHarness harness;
-    ASSERT_TRUE(harness.build(dir / fixture.file, asked)) << harness.logText();
-    const double rate = static_cast<double>(recipe.frameRateNum) / recipe.frameRateDen;
-    EXPECT_EQ(harness.graph().frameWidth(), 320);
-    EXPECT_EQ(harness.graph().frameHeight(), 240);
-    EXPECT_NEAR(av_q2d(harness.graph().frameRate()), rate, 0.01);
-    EXPECT_TRUE(harness.graph().audioEnabled());
-    EXPECT_NEAR(static_cast<double>(harness.graph().duration()), recipe.seconds * kSecond,
-                0.1 * kSecond);
-    ASSERT_TRUE(harness.runToEnd());
-    EXPECT_EQ(harness.logText(), "");
-
-    const auto video = harness.video();
-    ASSERT_EQ(video.size(), static_cast<size_t>(std::lround(recipe.seconds * rate)));
-    EXPECT_LT(std::abs(video.front().start), kSecond / 20);
-    for (size_t i = 0; i < video.size(); ++i) {
-        EXPECT_EQ(video[i].size, bitmapStride(320) * 240);
-        EXPECT_NEAR(static_cast<double>(video[i].stop - video[i].start), kSecond / rate, 1.0);
-        if (i > 0) {
-            EXPECT_GT(video[i].start, video[i - 1].start);
+        const auto video = harness.video();
+        ASSERT_EQ(video.size(), static_cast<size_t>(std::lround(recipe.seconds * rate)));
+        EXPECT_LT(std::abs(video.front().start), kSecond / 20);
+        for (size_t i = 0; i < video.size(); ++i) {
+            EXPECT_EQ(video[i].size, bitmapStride(320) * 240);
+            EXPECT_NEAR(static_cast<double>(video[i].stop - video[i].start), kSecond / rate, 1.0);
+            if (i > 0) {
+                EXPECT_GT(video[i].start, video[i - 1].start);
+            }
         }
+        const auto audio = harness.audio();
+        ASSERT_FALSE(audio.empty());
+        EXPECT_LT(std::abs(audio.front().start), kSecond / 10);
+        for (size_t i = 1; i < audio.size(); ++i) {
+            EXPECT_GE(audio[i].start, audio[i - 1].start);
+            EXPECT_EQ(audio[i].size % static_cast<size_t>(asked.channels * asked.bitsPerSample / 8),
+                      0U);
+        }
+        // All of the sound, in the asked format: codec padding aside, the source's length.
+        const auto tone = toneOf(harness.pcm(), asked.channels, asked.bitsPerSample);
+        const int sampleRate = asked.sampleRate;
+        EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, recipe.seconds, 0.07);
+        const std::vector<float> middle(tone.begin() + sampleRate / 5, tone.end() - sampleRate / 5);
+        EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), recipe.toneHz, 3.0);
+        EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
     }
-    const auto audio = harness.audio();
-    ASSERT_FALSE(audio.empty());
-    EXPECT_LT(std::abs(audio.front().start), kSecond / 10);
-    for (size_t i = 1; i < audio.size(); ++i) {
-        EXPECT_GE(audio[i].start, audio[i - 1].start);
-        EXPECT_EQ(audio[i].size % static_cast<size_t>(asked.channels * asked.bitsPerSample / 8),
-                  0U);
-    }
-    // All of the sound, in the asked format: codec padding aside, the source's length.
-    const auto tone = toneOf(harness.pcm(), asked.channels, asked.bitsPerSample);
-    const int sampleRate = asked.sampleRate;
-    EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, recipe.seconds, 0.07);
-    const std::vector<float> middle(tone.begin() + sampleRate / 5, tone.end() - sampleRate / 5);
-    EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), recipe.toneHz, 3.0);
-    EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
 }
-
-// The size and rate come from the video stream also when the audio stream comes first.
-ClipRecipe audioFirst() {
-    ClipRecipe recipe = clip("matroska", "mpeg4", "aac");
-    recipe.audioFirst = true;
-    recipe.frameRateNum = 30000;
-    recipe.frameRateDen = 1001;
-    recipe.seconds = 1.0;
-    return recipe;
-}
-
-// Sound of any layout comes as the PCM asked for.
-Fixture sound(const char* name, const char* codec, int sampleRate, int channels, int streams,
-              double toneHz, PcmFormat asked) {
-    ClipRecipe recipe = clip("matroska", "mpeg4", codec);
-    recipe.sampleRate = sampleRate;
-    recipe.channels = channels;
-    recipe.audioStreams = streams;
-    recipe.toneHz = toneHz;
-    return {name, "sound.mkv", recipe, asked};
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Containers, Formats,
-    ::testing::Values(Fixture{"Mp4H264Aac", "clip.mp4", clip("mp4", "libx264", "aac")},
-                      Fixture{"AviMpeg4Mp3", "clip.avi", clip("avi", "mpeg4", "libmp3lame")},
-                      Fixture{"WebmVp8Vorbis", "clip.webm", clip("webm", "libvpx", "libvorbis")},
-                      Fixture{"MkvAudioFirstAt2997", "clip.mkv", audioFirst()},
-                      sound("SixChannelsInTwoStreamsTo32Bit", "aac", 48000, 6, 2, 440,
-                            {44100, 2, 32}),
-                      sound("Mono8kHzTo22kHz", "pcm_s16le", 8000, 1, 1, 300, {22050, 1, 16})),
-    [](const ::testing::TestParamInfo<Fixture>& param) { return param.param.name; });
 
 TEST(DecodingGraph, GoesOnWithoutAudioThatCannotBeHad) {
     TempDir dir;
@@ -249,6 +346,178 @@ TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
         EXPECT_EQ(video[i].start - video[i - 1].start, kSecond / 25) << i;
     }
     EXPECT_EQ(harness.videoCount(), stoppedAt);
+}
+
+// What holds no video that can be used is refused with its message; a broken file is decoded as
+// far as it goes, or refused with that message too.
+TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUseAndDecodesBrokenFilesAsFarAsTheyGo) {
+    TempDir dir;
+    writeClip(dir / "good.mkv", clip("matroska", "libx264", "aac"));
+    const std::string good = readFile(dir / "good.mkv");
+    writeClip(dir / "audio-only.mkv", clip("matroska", "", "aac"));
+    ClipRecipe huge = clip("nut", "rawvideo", "");
+    huge.width = 8200;
+    huge.height = 2;
+    huge.seconds = 0.2;
+    writeClip(dir / "huge.nut", huge);
+    std::filesystem::create_directories(dir / "dir.avi");
+    const auto flipped = [&good](size_t from, size_t to) {
+        std::string bytes = good;
+        uint32_t seed = 12345;
+        for (size_t i = from; i < to; i += 7) {
+            seed = seed * 1664525 + 1013904223;
+            bytes[i] = static_cast<char>(bytes[i] ^ static_cast<char>(seed >> 24));
+        }
+        return bytes;
+    };
+    struct Input {
+        const char* file;
+        std::optional<std::string> bytes;  // none: as made above, or missing
+        bool refused;                      // whether the graph must refuse it outright
+    };
+    const Input inputs[] = {
+        {"missing.avi", std::nullopt, true},
+        {"audio-only.mkv", std::nullopt, true},
+        {"huge.nut", std::nullopt, true},
+        {"dir.avi", std::nullopt, true},
+        {"empty.avi", "", true},
+        {"text.avi", "just some text\n", true},
+        {"header-only.avi", good.substr(0, 200), true},
+        {"cut-at-1-percent.avi", good.substr(0, good.size() / 100), false},
+        {"cut-at-half.avi", good.substr(0, good.size() / 2), false},
+        {"cut-at-99-percent.avi", good.substr(0, good.size() * 99 / 100), false},
+        {"corrupt-middle.avi", flipped(good.size() / 3, good.size() / 2), false},
+        {"corrupt-everywhere.avi", flipped(64, good.size()), false}};
+    for (const Input& input : inputs) {
+        SCOPED_TRACE(input.file);
+        if (input.bytes) {
+            test::writeFile(dir / input.file, *input.bytes);
+        }
+        GraphHarness harness;
+        const bool built = harness.build(dir / input.file);
+        EXPECT_TRUE(built || harness.logText() == DecodingGraph::kNoVideo) << harness.logText();
+        EXPECT_FALSE(built && input.refused);
+        if (built) {
+            harness.runToEnd(30s);
+            EXPECT_LE(harness.video().size(), 50U);
+        }
+    }
+}
+
+// Turned pictures come out upright at the turned size. The stored pictures are landscape, dark
+// grey but for a block of orange in the top left quarter of each side; in blue, green and red.
+TEST(DecodingGraph, TurnedClipsComeOutUprightAtTheTurnedSize) {
+    static constexpr std::array<uint8_t, 3> kBlock{0, 128, 255};
+    static constexpr std::array<uint8_t, 3> kGrey{64, 64, 64};
+    struct Turned {
+        const char* file;  // mp4 of H.264, or mov of raw BGR
+        double rotation;
+        int width, height;  // of the frames delivered
+        int corner;  // where the stored top left is seen: 0 top left, 1 top right, 2, 3 bottom
+    };
+    // Not YUV 4:2:0 (mov): through libswscale once turned, or as it is, at a size that pads the
+    // rows.
+    for (const Turned& c : {Turned{"0.mp4", 0, 320, 240, 0}, Turned{"90.mp4", 90, 240, 320, 1},
+                            Turned{"180.mp4", 180, 320, 240, 3},
+                            Turned{"270.mp4", 270, 240, 320, 2}, Turned{"80.mp4", 80, 240, 320, 1},
+                            Turned{"90.mov", 90, 240, 320, 1}, Turned{"0.mov", 0, 321, 241, 0}}) {
+        SCOPED_TRACE(c.file);
+        const bool raw = std::strstr(c.file, ".mov") != nullptr;
+        TempDir dir;
+        ClipRecipe turned = clip(raw ? "mov" : "mp4", raw ? "rawvideo" : "libx264", "");
+        turned.width = std::max(c.width, c.height);
+        turned.height = std::min(c.width, c.height);
+        turned.seconds = 0.2;
+        turned.rotation = c.rotation;
+        turned.paint = [width = turned.width, height = turned.height](int, uint8_t* bgr,
+                                                                      int stride) {
+            for (int row = 0; row < height; ++row) {
+                for (int column = 0; column < width; ++column) {
+                    const bool block = row < height / 4 && column < width / 4;
+                    std::memcpy(bgr + row * stride + 3 * column, (block ? kBlock : kGrey).data(),
+                                3);
+                }
+            }
+        };
+        writeClip(dir / c.file, turned);
+        GraphHarness harness;
+        ASSERT_TRUE(harness.build(dir / c.file)) << harness.logText();
+        EXPECT_EQ(harness.graph().frameWidth(), c.width);
+        EXPECT_EQ(harness.graph().frameHeight(), c.height);
+        ASSERT_TRUE(harness.runToEnd());
+
+        const size_t stride = bitmapStride(c.width);
+        // A turned YUV 4:2:0 picture still reaches the handler as itself, where it can.
+        const bool direct = !raw && haveAvx2();
+        ASSERT_EQ(harness.video().size(), 5U);
+        for (const GraphHarness::Sample& sample : harness.video()) {
+            EXPECT_EQ(sample.size, stride * c.height);
+            EXPECT_EQ(sample.picture, direct);
+        }
+        // Rows bottom-up, of blue, green and red, padded with zeros.
+        const auto frame = harness.firstFrame();
+        ASSERT_EQ(frame.size(), stride * c.height);
+        for (size_t row = 0; row < static_cast<size_t>(c.height); ++row) {
+            EXPECT_TRUE(std::all_of(frame.begin() + row * stride + 3 * c.width,
+                                    frame.begin() + (row + 1) * stride,
+                                    [](uint8_t b) { return b == 0; }))
+                << "the padding of row " << row;
+        }
+        const auto at = [&](int x, int y) { return &frame[stride * (c.height - 1 - y) + 3 * x]; };
+        // In the middle of each corner's block, and at its outermost pixel.
+        for (int corner = 0; corner < 4; ++corner) {
+            const bool right = corner % 2 == 1;
+            const bool bottom = corner >= 2;
+            for (const auto& [x, y] :
+                 {std::pair{right ? c.width * 7 / 8 : c.width / 8,
+                            bottom ? c.height * 7 / 8 : c.height / 8},
+                  std::pair{right ? c.width - 1 : 0, bottom ? c.height - 1 : 0}}) {
+                const std::array<uint8_t, 3>& expected = corner == c.corner ? kBlock : kGrey;
+                for (int channel = 0; channel < 3; ++channel) {
+                    EXPECT_NEAR(at(x, y)[channel], expected[channel], 16)
+                        << "corner " << corner << " at " << x << "," << y << ", channel "
+                        << channel;
+                }
+            }
+        }
+    }
+}
+
+TEST(SampleGrabber, ComparesOnlyWhatTheAcceptedTypeNames) {
+    SampleGrabber anything;
+    MediaType type;
+    EXPECT_EQ(anything.getConnectionType(type), kNotConnected);
+    EXPECT_EQ(anything.connect(MediaType::pcmAudio(8000, 1, 8)), kOk);
+    EXPECT_EQ(anything.getConnectionType(type), kOk);
+    EXPECT_EQ(type.wave.samplesPerSec, 8000U);
+
+    SampleGrabber video;
+    video.acceptOnlyType(MediaType::rgb24Video());
+    MediaType sized = MediaType::rgb24Video();
+    sized.formatType = FormatType::VideoInfo;
+    sized.width = 640;
+    EXPECT_EQ(video.connect(sized), kOk);
+    EXPECT_EQ(video.connect(MediaType::pcmAudio(44100, 2, 16)), kTypeNotAccepted);
+
+    SampleGrabber audio;
+    audio.acceptOnlyType(MediaType::pcmAudio(44100, 2, 16));
+    MediaType otherAlignment = MediaType::pcmAudio(44100, 2, 16);
+    otherAlignment.wave.blockAlign = 7;
+    otherAlignment.wave.avgBytesPerSec = 1;
+    EXPECT_EQ(audio.connect(otherAlignment), kOk);
+    EXPECT_EQ(audio.connect(MediaType::pcmAudio(22050, 2, 16)), kTypeNotAccepted);
+    EXPECT_EQ(audio.connect(MediaType::pcmAudio(44100, 1, 16)), kTypeNotAccepted);
+    EXPECT_EQ(audio.connect(MediaType::pcmAudio(44100, 2, 32)), kTypeNotAccepted);
+    MediaType noFormat = MediaType::pcmAudio(44100, 2, 16);
+    noFormat.formatType = FormatType::None;
+    EXPECT_EQ(audio.connect(noFormat), kTypeNotAccepted);
+    MediaType floating = MediaType::pcmAudio(44100, 2, 16);
+    floating.wave.formatTag = kWaveFormatFloat;
+    EXPECT_EQ(audio.connect(floating), kTypeNotAccepted);
+    // No channels at all ("disabled"): nothing a decoder offers matches.
+    SampleGrabber disabled;
+    disabled.acceptOnlyType(MediaType::pcmAudio(22050, 0, 16));
+    EXPECT_EQ(disabled.connect(MediaType::pcmAudio(22050, 2, 16)), kTypeNotAccepted);
 }
 
 }  // namespace

@@ -123,7 +123,17 @@ void writePng(const std::filesystem::path& path, int width, int height,
     out.write(reinterpret_cast<const char*>(packet->data), packet->size);
 }
 
-ReadMedia readMedia(const std::filesystem::path& path) {
+double lumaPsnr(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& distorted) {
+    double squares = 0;
+    for (size_t i = 0; i < reference.size() && i < distorted.size(); ++i) {
+        const double difference = static_cast<double>(reference[i]) - distorted[i];
+        squares += difference * difference;
+    }
+    const double mean = squares / static_cast<double>(std::max<size_t>(reference.size(), 1));
+    return mean == 0 ? 100.0 : 10 * std::log10(255.0 * 255.0 / mean);
+}
+
+ReadMedia readMedia(const std::filesystem::path& path, bool keepLuma) {
     ReadMedia media;
     InputContextPtr input = openInput(path);
     if (!input) {
@@ -186,6 +196,13 @@ ReadMedia readMedia(const std::filesystem::path& path) {
                     };
                     media.leftYuv.push_back(at(frame->width / 4));
                     media.rightYuv.push_back(at(frame->width * 3 / 4));
+                    if (keepLuma) {
+                        std::vector<uint8_t>& plane = media.luma.emplace_back();
+                        for (int row = 0; row < frame->height; ++row) {
+                            const uint8_t* start = frame->data[0] + row * frame->linesize[0];
+                            plane.insert(plane.end(), start, start + frame->width);
+                        }
+                    }
                 }
             } else {
                 media.decodedAudioSamples += frame->nb_samples;

@@ -59,9 +59,14 @@ struct ReadMedia {
     std::vector<std::array<int, 3>> leftYuv;
     std::vector<std::array<int, 3>> rightYuv;
     int keyframeIndexEntries = 0;
+    // With `keepLuma`: the luma plane of each decoded frame, rows packed.
+    std::vector<std::vector<uint8_t>> luma;
 };
 
-ReadMedia readMedia(const std::filesystem::path& path);
+ReadMedia readMedia(const std::filesystem::path& path, bool keepLuma = false);
+
+// The PSNR of one luma plane against another of the same size, in dB (100 when equal).
+double lumaPsnr(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& distorted);
 
 // A number of an FLV file's onMetaData ("duration", "filesize", ...); NaN when absent.
 double flvMetadataNumber(const std::string& fileBytes, const std::string& key);

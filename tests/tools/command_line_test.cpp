@@ -12,7 +12,7 @@ using Action = ParsedCommandLine::Action;
 TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     const ParsedCommandLine parsed =
         parseCommandLine({"a.mp4", "-o", "out", "--profile=high", "dir", "--size", "321x241", "-qy",
-                          "--log=x.log", "--watermark", "mark.png", "--format=h264", "--",
+                          "--log=x.log", "--watermark", "mark.png", "--format=h264", "--threads=7", "--",
                           "-strange.avi"});
     ASSERT_EQ(parsed.action, Action::Convert) << parsed.error;
     const CommandLineOptions& o = parsed.options;
@@ -29,6 +29,7 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     EXPECT_EQ(o.watermark, WatermarkChoice::File);
     EXPECT_EQ(o.watermarkPath, "mark.png");
     EXPECT_EQ(o.codec, kCodecH264Aac);
+    EXPECT_EQ(o.threads, 7);
 
     // The defaults: Medium, original size, the watermark searched for, this folder.
     const CommandLineOptions d = parseCommandLine({"clip.mp4"}).options;
@@ -38,6 +39,7 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     EXPECT_EQ(d.watermark, WatermarkChoice::Searched);
     EXPECT_FALSE(d.overwrite);
     EXPECT_EQ(d.codec, kCodecSparkMp3);
+    EXPECT_EQ(d.threads, 0);
 
     EXPECT_EQ(parseCommandLine({}).action, Action::ConvertStored);
     EXPECT_EQ(parseCommandLine({"--help"}).action, Action::Help);
@@ -73,6 +75,7 @@ TEST(CommandLine, RefusesWhatItCannotTakeWithOneLine) {
         {{"--audio-kbps=1025", "a"}, "--audio-kbps takes a number from 16 to 1024, not '1025'"},
         {{"--audio=surround", "a"}, "unknown audio 'surround' (mono, stereo or off)"},
         {{"--format=vp6", "a"}, "unknown format 'vp6' (flv1 or h264)"},
+        {{"--threads=65", "a"}, "--threads takes a number from 0 to 64, not '65'"},
         {{"--size=49x100", "a"},
          "--size takes quarter, half, original, double or WxH with W and H from 50 to 1024, not "
          "'49x100'"},

@@ -21,10 +21,7 @@ class FakeNotificationService : public QObject {
 
 public:
     struct Received {
-        QString application;
-        QString icon;
-        QString summary;
-        QString body;
+        QString application, icon, summary, body;
         QStringList actions;
         QVariantMap hints;
     };

@@ -1,5 +1,6 @@
-// The dialog's logic over the real engine: what the choosers store, the source mode, and
-// batches started, stopped and ended as the window drives them.
+// The dialog's logic over the real engine, driven as the window drives it: what the choosers
+// and the settings controls store and enable, the source mode, and batches started, stopped and
+// ended.
 #include "ui/dialog_controller.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -67,6 +70,27 @@ protected:
         {}};
     morvane::test::FakeDialog fake_;
     DialogController controller_{services_, profiles_, fake_, fake_};
+    SettingsPanel& panel_ = controller_.panel();
+
+    // Runs `action` on controls primed to the opposite of what is expected, so that only a
+    // control the panel really sets passes.
+    template <class Action>
+    void expectEnabledAfter(Action action, const std::map<ControlId, bool>& expected,
+                            const std::string& what) {
+        for (const auto& [id, enabled] : expected) {
+            fake_.enabled[id] = !enabled;
+        }
+        action();
+        for (const auto& [id, enabled] : expected) {
+            EXPECT_EQ(fake_.isEnabled(id), enabled) << "control " << id << ", " << what;
+        }
+    }
+
+    // Whether the Custom row converts with this audio mode, channels included.
+    bool customRowConverts(int32_t audioMode) const {
+        const Profile& row = profiles_.row(ProfileTable::kCustomRow);
+        return row.audioMode == audioMode && row.channels == channelsForAudioMode(audioMode);
+    }
 };
 
 TEST_F(DialogControllerTest, InitialiseShowsTheStoredSettings) {
@@ -96,7 +120,117 @@ TEST_F(DialogControllerTest, InitialiseShowsTheStoredSettings) {
     EXPECT_EQ(fake_.enabled, enabled);
 }
 
-TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestination) {
+TEST_F(DialogControllerTest, LeavingANumberFieldBringsItsValueWithinTheLimits) {
+    const std::map<ControlId, std::vector<std::string_view>> keysOf{
+        {kWidthField, {keys::kWidth}},
+        {kHeightField, {keys::kHeight}},
+        {kVideoQualityField, {keys::kCustomVideoQuality, keys::kVideoQuality}},
+        {kAudioQualityField, {keys::kCustomAudioQuality, keys::kAudioQuality}}};
+    struct Case {
+        ControlId field;
+        std::string typed;
+        int32_t stored;  // warned about unless it is what was typed
+    };
+    // A negative value counts as too large, and so does a number past what 32 bits hold.
+    for (const Case& c :
+         {Case{kWidthField, "5000", 1024}, Case{kWidthField, "10", 50},
+          Case{kWidthField, "-5", 1024}, Case{kWidthField, "", 50}, Case{kWidthField, "640", 640},
+          Case{kWidthField, "99999999999", 1024}, Case{kWidthField, "-99999999999", 1024},
+          Case{kHeightField, "abc", 50}, Case{kHeightField, "49", 50},
+          Case{kHeightField, "1024", 1024}, Case{kVideoQualityField, "30", 40},
+          Case{kVideoQualityField, "3000", 2048}, Case{kVideoQualityField, "2048", 2048},
+          Case{kAudioQualityField, "8", 16}, Case{kAudioQualityField, "2000", 1024},
+          Case{kAudioQualityField, "16", 16}}) {
+        SCOPED_TRACE("field " + std::to_string(c.field) + " left with \"" + c.typed + "\"");
+        fake_.warnings.clear();
+        fake_.setControlText(c.field, c.typed);
+        panel_.numberFieldLeft(c.field, c.typed);
+        for (const std::string_view key : keysOf.at(c.field)) {
+            EXPECT_EQ(settings_.getNumber(key), c.stored) << key;
+        }
+        const std::string shown = std::to_string(c.stored);
+        EXPECT_EQ(fake_.text(c.field), shown);
+        if (c.typed == shown) {
+            EXPECT_TRUE(fake_.warnings.empty());
+            continue;
+        }
+        ASSERT_EQ(fake_.warnings.size(), 1U);
+        EXPECT_EQ(fake_.warnings[0].caption, "Warning");
+        EXPECT_EQ(fake_.warnings[0].text,
+                  "This field exceeds its maximum/minimum value.\nIt will be "
+                  "reduced/increased to nearist acceptable value.");
+        // The corrected value is already in the field while the box is up.
+        EXPECT_EQ(fake_.warnings[0].shown[c.field], shown);
+    }
+}
+
+TEST_F(DialogControllerTest, TheChoicesEnableWhatTheyTakeAndABatchGivesTheSameBack) {
+    settings_.setNumber(keys::kCustomVideoQuality, 555);
+    settings_.setNumber(keys::kCustomAudioQuality, 64);
+    panel_.fillLists();
+    struct Case {
+        int32_t sourceMode;
+        int32_t size;
+        int32_t profile;
+        int32_t customAudioMode;  // stored when the profile is chosen
+        std::string rates;        // video and audio, as shown
+        int32_t audioMode;        // shown and converted
+    };
+    for (const Case& c : {Case{kModeFile, kCustomSizeMode, 4, kAudioMono, "555 64", kAudioMono},
+                          Case{kModeDirectory, 1, 2, kAudioMono, "400 96", kAudioStereo},
+                          Case{kModeFile, 2, 4, kAudioDisabled, "555 64", kAudioDisabled},
+                          Case{kModeDirectory, 0, 0, kAudioStereo, "40 16", kAudioMono}}) {
+        const std::string what =
+            "size " + std::to_string(c.size) + ", profile " + std::to_string(c.profile);
+        const bool custom = c.profile == ProfileTable::kCustomRow;
+        std::map<ControlId, bool> expected{
+            {kWidthField, c.size == kCustomSizeMode},
+            {kHeightField, c.size == kCustomSizeMode},
+            {kVideoQualityField, custom},
+            {kAudioModeList, custom},
+            {kAudioQualityField, custom && c.audioMode != kAudioDisabled}};
+        settings_.setNumber(keys::kMode, c.sourceMode);
+        settings_.setNumber(keys::kCustomAudioMode, c.customAudioMode);
+        expectEnabledAfter(
+            [&] {
+                panel_.sizeSelected(c.size);
+                panel_.profileSelected(c.profile);
+            },
+            expected, what);
+        EXPECT_EQ(fake_.text(kVideoQualityField) + " " + fake_.text(kAudioQualityField), c.rates)
+            << what;
+        EXPECT_EQ(fake_.selected[kAudioModeList], c.audioMode) << what;
+        EXPECT_TRUE(!custom || customRowConverts(c.audioMode)) << what << ", not as shown";
+
+        // A batch takes every control but Exit away, then gives back what the settings allow.
+        for (const ControlId id : {kConvertButton, kSourceBrowse, kDestinationBrowse,
+                                   kSourceModeList, kSizeList, kProfileList, kFormatList}) {
+            expected[id] = true;
+        }
+        expected[kFileNameField] = c.sourceMode == kModeFile;
+        std::map<ControlId, bool> locked;
+        for (const auto& [id, enabled] : expected) {
+            locked[id] = false;
+        }
+        expectEnabledAfter([&] { panel_.lock(false); }, locked, "locked, " + what);
+        EXPECT_EQ(fake_.enabled.count(kExitButton), 0U) << "Exit stays usable";
+        expectEnabledAfter([&] { panel_.lock(true); }, expected, "unlocked, " + what);
+    }
+
+    // Under the Custom profile the audio mode decides on the audio rate.
+    panel_.profileSelected(ProfileTable::kCustomRow);
+    for (const int32_t mode : {kAudioDisabled, kAudioMono, kAudioDisabled, kAudioStereo}) {
+        expectEnabledAfter([&] { panel_.audioModeSelected(mode); },
+                           {{kAudioQualityField, mode != kAudioDisabled}},
+                           "audio mode " + std::to_string(mode));
+        EXPECT_EQ(settings_.getNumber(keys::kCustomAudioMode), mode);
+        EXPECT_TRUE(customRowConverts(mode)) << "audio mode " << mode << ", not as shown";
+    }
+}
+
+// The choosers set the source and the destination; so does a file or a folder given otherwise
+// (dropped, or named on the command line), as its chooser would in its own mode.
+TEST_F(DialogControllerTest, TheChoosersOrAGivenFileOrFolderSetTheSourceAndDestination) {
     const std::string clips = (dir_ / "clips").string();
     const std::string other = (dir_ / "other").string();
     const std::string holiday = clips + "/holiday.avi";
@@ -105,43 +239,58 @@ TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestinati
         fs::create_directories(fs::path(file).parent_path());
         morvane::test::writeFile(file, "");
     }
+    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
     // "Source File", "Source", "Source Directory", "Destination Path" and "Destination File",
-    // and the fields that show them.
-    const auto expectStored = [this](const std::vector<std::string>& expected) {
+    // the mode, and the fields that show them.
+    const auto expectStored = [this](const std::vector<std::string>& expected, int32_t mode) {
         std::vector<std::string> stored;
         for (const std::string_view key : {keys::kSourceFile, keys::kSource, keys::kSourceDirectory,
                                            keys::kDestinationPath, keys::kDestinationFile}) {
             stored.push_back(settings_.getText(key));
         }
         EXPECT_EQ(stored, expected);
+        EXPECT_EQ(settings_.getNumber(keys::kMode), mode);
+        EXPECT_EQ(fake_.isEnabled(kFileNameField), mode == kModeFile);
         EXPECT_EQ(fake_.text(kSourceField), stored[1]);
         EXPECT_EQ(fake_.text(kDestinationField), stored[3]);
         EXPECT_EQ(fake_.text(kFileNameField), stored[4]);
     };
+    controller_.initialise();
 
     fake_.fileAnswers.push_back(holiday);
     controller_.chooseSource();
-    expectStored({holiday, holiday, clips, clips, "holiday.flv"});
+    expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
     controller_.chooseSource();  // cancelled
-    expectStored({holiday, holiday, clips, clips, "holiday.flv"});
+    expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
     fake_.folderAnswers.push_back("/elsewhere");
     controller_.chooseDestination();
-    expectStored({holiday, holiday, clips, "/elsewhere", "holiday.flv"});
+    expectStored({holiday, holiday, clips, "/elsewhere", "holiday.flv"}, kModeFile);
     // A new source takes the destination back to its own folder.
     fake_.fileAnswers.push_back(party);
     controller_.chooseSource();
-    expectStored({party, party, other, other, "party.flv"});
+    expectStored({party, party, other, other, "party.flv"}, kModeFile);
 
     // DIRECTORY mode shows the source folder and takes no file name.
     controller_.sourceModeSelected(kModeDirectory);
-    expectStored({party, other, other, other, "party.flv"});
-    EXPECT_FALSE(fake_.isEnabled(kFileNameField));
+    expectStored({party, other, other, other, "party.flv"}, kModeDirectory);
     fake_.folderAnswers.push_back(clips);
     controller_.chooseSource();
-    expectStored({party, clips, clips, clips, "party.flv"});
+    expectStored({party, clips, clips, clips, "party.flv"}, kModeDirectory);
     controller_.chooseDestination();  // cancelled
-    expectStored({party, clips, clips, clips, "party.flv"});
+    expectStored({party, clips, clips, clips, "party.flv"}, kModeDirectory);
 
+    // A given file or folder selects its mode in the list too; the rest is refused.
+    ASSERT_TRUE(controller_.takeSource(holiday));
+    expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
+    EXPECT_EQ(fake_.selected[kSourceModeList], kModeFile);
+    ASSERT_TRUE(controller_.takeSource(other));
+    for (const fs::path& refused : {dir_ / "missing.avi", dir_ / "pipe"}) {
+        EXPECT_FALSE(controller_.takeSource(refused.string())) << refused;
+    }
+    expectStored({holiday, other, other, other, "holiday.flv"}, kModeDirectory);
+    EXPECT_EQ(fake_.selected[kSourceModeList], kModeDirectory);
+
+    // Given sources open no chooser.
     const std::string toDestination = "Please choose destination folder";
     EXPECT_EQ(fake_.choosers, (std::vector<morvane::test::FakeDialog::Chooser>{
                                   {"Convert file", ""},
@@ -152,133 +301,62 @@ TEST_F(DialogControllerTest, TheChoosersAndTheSourceModeSetTheSourceAndDestinati
                                   {toDestination, clips}}));
 }
 
-TEST_F(DialogControllerTest, AFileOrFolderGivenOtherwiseActsAsItsChooserInItsMode) {
+// A batch that ends while the user works in another window is notified; one that ends in view,
+// or on a Stop, is not. The notice of an end that comes only after a Stop and the start of the
+// next batch leaves that batch running; while it runs it takes no source, and Enter does not
+// stop it.
+TEST_F(DialogControllerTest, BatchEndsAreNotifiedUnseenAndALateNoticeLeavesTheNextBatchRunning) {
     const fs::path clips = dir_ / "clips";
-    const std::string holiday = (clips / "holiday.avi").string();
+    const fs::path out = dir_ / "out";
     fs::create_directories(clips);
-    morvane::test::writeFile(holiday, "");
-    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
-    const auto stored = [this] {
-        std::vector<std::string> values;
-        for (const std::string_view key : {keys::kSourceFile, keys::kSource, keys::kSourceDirectory,
-                                           keys::kDestinationPath, keys::kDestinationFile}) {
-            values.push_back(settings_.getText(key));
-        }
-        values.push_back(std::to_string(settings_.getNumber(keys::kMode)));
-        values.push_back(std::to_string(fake_.selected[kSourceModeList]));
-        values.push_back(fake_.text(kSourceField) + "|" + fake_.text(kDestinationField) + "|" +
-                         fake_.text(kFileNameField));
-        return values;
-    };
-    controller_.initialise();
-
-    controller_.sourceModeSelected(kModeDirectory);
-    ASSERT_TRUE(controller_.takeSource(holiday));
-    const std::vector<std::string> byFile = stored();
-    EXPECT_EQ(byFile, (std::vector<std::string>{holiday, holiday, clips.string(), clips.string(),
-                                                "holiday.flv", "0", "0",
-                                                holiday + "|" + clips.string() + "|holiday.flv"}));
-    EXPECT_TRUE(fake_.isEnabled(kFileNameField));
-
-    ASSERT_TRUE(controller_.takeSource(clips.string()));
-    const std::vector<std::string> byFolder = stored();
-    // As the folder chooser leaves them, in DIRECTORY mode.
-    fake_.folderAnswers.push_back(clips.string());
-    controller_.chooseSource();
-    EXPECT_EQ(byFolder, stored());
-    EXPECT_EQ(byFolder[5], "1");
-    EXPECT_EQ(byFolder[6], "1");
-    EXPECT_FALSE(fake_.isEnabled(kFileNameField));
-
-    for (const fs::path& refused : {dir_ / "missing.avi", dir_ / "pipe"}) {
-        EXPECT_FALSE(controller_.takeSource(refused.string())) << refused;
-        EXPECT_EQ(stored(), byFolder) << refused;
-    }
-    EXPECT_TRUE(fake_.choosers.size() == 1) << "a given source opened a chooser";
-
-    // Nothing is taken while a batch runs (it cannot end before its "done" is let through).
+    fs::create_directories(out);
     morvane::test::ClipRecipe brief;
     brief.width = 160;
     brief.height = 120;
     brief.seconds = 0.5;
-    morvane::test::writeClip(clips / "brief.mkv", brief);
-    fs::remove(holiday);
-    side_.holdDone = true;
-    controller_.convertPressed();
-    ASSERT_TRUE(controller_.isRunning());
-    EXPECT_FALSE(controller_.takeSource(holiday + ".mkv"));
-    EXPECT_FALSE(controller_.canTakeSource(clips.string()));
-    side_.released.set();
-    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
-    controller_.batchEnded();
-    EXPECT_TRUE(controller_.canTakeSource(clips.string()));
-}
-
-TEST_F(DialogControllerTest, ABatchEndingWhileTheUserWorksElsewhereIsNotified) {
-    morvane::test::ClipRecipe brief;
-    brief.width = 160;
-    brief.height = 120;
-    brief.seconds = 0.5;
-    fs::create_directories(dir_ / "clips");
-    morvane::test::writeClip(dir_ / "clips/a.mkv", brief);
-    morvane::test::writeFile(dir_ / "clips/b.avi", "not a clip");
+    morvane::test::writeClip(clips / "a.mkv", brief);
+    morvane::test::writeFile(clips / "b.avi", "not a clip");
     settings_.setNumber(keys::kMode, kModeDirectory);
-    settings_.setText(keys::kSource, (dir_ / "clips").string());
-    settings_.setText(keys::kDestinationPath, (dir_ / "out").string());
-    fs::create_directories(dir_ / "out");
-    const auto convertToTheEnd = [this] {
-        controller_.convertPressed();
-        EXPECT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
-        controller_.batchEnded();
-    };
-
-    fake_.active = false;
-    convertToTheEnd();
-    EXPECT_EQ(fake_.notifications, (std::vector<std::pair<std::string, std::string>>{
-                                       {"1 file converted, 1 failed", (dir_ / "out").string()}}));
-
-    fake_.notifications.clear();
-    fake_.active = true;
-    convertToTheEnd();
+    settings_.setText(keys::kSource, clips.string());
+    settings_.setText(keys::kDestinationPath, out.string());
+    controller_.convertPressed();
+    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the first batch did not end within 120 s";
+    controller_.batchEnded();
     EXPECT_TRUE(fake_.notifications.empty()) << "notified while the dialog was active";
 
     fake_.active = false;
     controller_.convertPressed();
-    controller_.convertPressed();  // Stop
-    controller_.batchEnded();
-    EXPECT_TRUE(fake_.notifications.empty()) << "notified after a stop";
-
-    EXPECT_EQ(batchEndSummary(3, 0), "3 files converted");
-}
-
-TEST_F(DialogControllerTest, ALateEndNoticeLeavesTheNextBatchRunning) {
-    morvane::test::ClipRecipe brief;
-    brief.width = 160;
-    brief.height = 120;
-    brief.seconds = 0.5;
-    morvane::test::writeClip(dir_ / "short.mkv", brief);
-    settings_.setText(keys::kSourceFile, (dir_ / "short.mkv").string());
-    settings_.setText(keys::kDestinationPath, dir_.path().string());
-    controller_.convertPressed();
-    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the first batch did not end within 120 s";
+    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the second batch did not end within 120 s";
     controller_.convertPressed();  // Stop, before the notice of its end has come
     ASSERT_FALSE(controller_.isRunning());
-
-    // The second batch cannot end before the log window lets its "done" through.
-    controller_.fileNameEdited("second.flv");
+    ASSERT_TRUE(fs::remove(out / "a.mkv.flv"));
+    // The third batch cannot end before the log window lets its "done" through.
     side_.released.waitFor(0ms);  // forgets the releases of the stop
     side_.holdDone = true;
     controller_.convertPressed();
-    controller_.batchEnded();  // the notice of the first batch
+    controller_.batchEnded();  // the notice of the second batch
     ASSERT_TRUE(controller_.isRunning()) << "a late notice stopped the batch after it";
+    controller_.enterPressed();
+    EXPECT_TRUE(controller_.isRunning()) << "Enter stopped the batch";
+    EXPECT_FALSE(controller_.takeSource((clips / "a.mkv").string()));
+    EXPECT_FALSE(controller_.canTakeSource(clips.string()));
     side_.released.set();
-    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the second batch did not end within 120 s";
+    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the third batch did not end within 120 s";
     controller_.batchEnded();
     EXPECT_FALSE(controller_.isRunning());
+    EXPECT_TRUE(fs::exists(out / "a.mkv.flv")) << side_.recorded.text();
+    EXPECT_TRUE(controller_.canTakeSource(clips.string()));
     controller_.progressTick(0);
     EXPECT_EQ(fake_.progress, 0);
     EXPECT_EQ(fake_.text(kTimeLeftLabel), "00:00:00") << "the time left is not cleared";
-    EXPECT_TRUE(fs::exists(dir_ / "second.flv")) << side_.recorded.text();
+
+    controller_.convertPressed();
+    controller_.convertPressed();  // Stop
+    controller_.batchEnded();
+    // The third batch's end alone, also not the late notice.
+    EXPECT_EQ(fake_.notifications, (std::vector<std::pair<std::string, std::string>>{
+                                       {"1 file converted, 1 failed", out.string()}}));
+    EXPECT_EQ(batchEndSummary(3, 0), "3 files converted");
 }
 
 }  // namespace

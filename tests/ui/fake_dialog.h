@@ -38,7 +38,7 @@ public:
         selected[id] = held ? position : -1;
     }
     void setProgress(int percent) override { progress = percent; }
-    void moveFocusToDialog() override { textsAtFocusMoves.push_back(texts); }
+    void moveFocusToDialog() override {}
     bool isActive() const override { return active; }
 
     std::optional<std::string> chooseFile(std::string_view title) override {
@@ -71,7 +71,6 @@ public:
     std::map<ui::ControlId, std::vector<std::string>> lists;
     std::map<ui::ControlId, int> selected;  // -1: nothing selected
     int progress = -1;
-    std::vector<ControlTexts> textsAtFocusMoves;
     std::deque<std::string> fileAnswers;
     std::deque<std::string> folderAnswers;
     std::vector<Chooser> choosers;

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "encoder/video_encoder.h"
+
+namespace morvane {
+
+// A video codec that has no threads of its own, run on several cores: the pictures of one file
+// fall into groups of `keyFrameInterval` frames, each starting with a key frame and depending on
+// nothing before it, and group k is encoded by worker k mod N. Each worker keeps one codec
+// context for the whole file, opened with the same settings, so its rate control runs over all
+// its groups and the file keeps the rate. The packets come back in frame order.
+//
+// For codecs that give each frame's packet at once (no delay, no reordering), such as FLV1.
+//
+// Threads: submit(), takeFrame(), finish() and abandon() are called from one thread at a time
+// (the encoder's); the workers are this object's own.
+class ParallelVideoEncoder {
+public:
+    ParallelVideoEncoder() = default;
+    ParallelVideoEncoder(const ParallelVideoEncoder&) = delete;
+    ParallelVideoEncoder& operator=(const ParallelVideoEncoder&) = delete;
+    ~ParallelVideoEncoder();
+
+    // Opens `workers` codecs and starts their threads; at most `maxPictures` pictures are
+    // handed over and not yet encoded at any time.
+    CodecOpenResult open(const AVCodec* codec, const VideoEncoderSettings& settings, int workers,
+                         size_t maxPictures);
+    bool isOpen() const { return !workers_.empty(); }
+    // The first worker's codec (all are alike).
+    const AVCodecContext* context() const;
+
+    // Hands the next picture over (empty: the previous picture again), waiting while
+    // maxPictures are in flight. False when there is no picture at all.
+    bool submit(ByteBuffer picture);
+    // Hands over the packets of the oldest frame not taken yet, if it is encoded: true then.
+    // False when it is not encoded yet or none is waiting.
+    bool takeFrame(const PacketHandler& handler);
+    // Frames submitted and not taken yet.
+    int64_t framesWaiting() const;
+    // Waits until the oldest frame not taken is encoded; false when none is waiting.
+    bool waitForFrame();
+    // A codec failed since open(): the file is incomplete.
+    bool failed() const;
+    // Drops every picture not encoded yet, and what was encoded but not taken.
+    void abandon();
+    // Ends the workers and closes the codecs.
+    void close();
+
+private:
+    struct Job {
+        int64_t frame;
+        FramePtr picture;
+        bool key;
+    };
+    struct Result {
+        bool done = false;
+        std::vector<PacketPtr> packets;
+    };
+    struct Worker {
+        VideoEncoder codec;
+        std::deque<Job> jobs;  // guarded by mutex_
+        std::condition_variable wake;
+        std::thread thread;
+    };
+
+    void work(Worker& worker);
+
+    int keyFrameInterval_ = 1;
+    size_t maxPictures_ = 1;
+    int width_ = 0;
+    int height_ = 0;
+    int64_t nextFrame_ = 0;
+    FramePtr lastPicture_;  // shared with the worker that encodes it
+
+    mutable std::mutex mutex_;
+    std::condition_variable progress_;  // a frame was encoded
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::deque<Result> results_;  // from frame firstResult_ on; guarded by mutex_
+    int64_t firstResult_ = 0;
+    size_t inFlight_ = 0;  // guarded by mutex_
+    bool failed_ = false;  // guarded by mutex_
+    bool quitting_ = false;
+};
+
+}  // namespace morvane
