@@ -163,7 +163,8 @@ bool FlvEncoder::openVideoStream() {
     videoWorkers_ = 1;
     const size_t group = static_cast<size_t>(settings.keyFrameInterval);
     const size_t maxPictures =
-        std::max(2 * group, pictureBudget_ / VideoEncoder::pictureBytes(width_, height_));
+        std::max(2 * group,
+                 pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
     if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
         const int wanted = threads_ > 0 ? threads_
                                         : static_cast<int>(std::thread::hardware_concurrency());
