@@ -31,6 +31,8 @@ enum ControlId : int {
     kAudioQualityArrows = 1024,
     kLinkLabel = 1025,
     kFormatList = 1026,
+    kFileCounterLabel = 1027,
+    kBatchLeftLabel = 1028,
 };
 
 }  // namespace morvane::ui

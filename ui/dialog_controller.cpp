@@ -3,21 +3,26 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/progress.h"
 #include "files/output_paths.h"
 #include "files/path_helpers.h"
-#include "engine/progress.h"
+#include "platform/tick_count.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_rules.h"
+#include "source/media_duration.h"
+#include "ui/dialog_template.h"
 
 namespace morvane::ui {
 
 DialogController::DialogController(EngineServices& services, ProfileTable& profiles,
-                                   DialogView& view, Desktop& desktop)
+                                   DialogView& view, Desktop& desktop,
+                                   BatchProgress::DurationProbe probe)
     : settings_(services.settings),
       view_(view),
       desktop_(desktop),
       panel_(services.settings, profiles, view, desktop),
-      runner_(services, *this) {}
+      runner_(services, *this),
+      batchProgress_(probe ? std::move(probe) : BatchProgress::DurationProbe(&probeDurationMs)) {}
 
 void DialogController::initialise() {
     loadAndValidate(settings_);
@@ -34,6 +39,20 @@ void DialogController::initialise() {
 
 void DialogController::convertPressed() {
     runner_.convertPressed();
+    startOrStopBatchFigures();
+}
+
+void DialogController::startOrStopBatchFigures() {
+    if (runner_.isRunning() && !figuresShown_) {
+        batchProgress_.start(runner_.batchFiles(), tickCount());
+        figuresShown_ = true;
+    } else if (!runner_.isRunning() && figuresShown_) {
+        batchProgress_.stop();
+        figuresShown_ = false;
+        view_.setControlText(kFileCounterLabel, "");
+        view_.setControlText(kBatchLeftLabel, "");
+        view_.setTitle(kDialogCaption);
+    }
 }
 
 void DialogController::enterPressed() {
@@ -59,6 +78,7 @@ void DialogController::batchEnded() {
         desktop_.notify(batchEndSummary(converted, failed),
                         settings_.getText(keys::kDestinationPath));
     }
+    startOrStopBatchFigures();
 }
 
 void DialogController::chooseSource() {
@@ -145,6 +165,7 @@ void DialogController::logLinkClicked(std::string_view path) {
 }
 
 void DialogController::progressTick(uint32_t nowTick) {
+    startOrStopBatchFigures();
     const ConversionJob* job = runner_.currentJob();
     if (job == nullptr) {
         view_.setProgress(0);
@@ -153,12 +174,17 @@ void DialogController::progressTick(uint32_t nowTick) {
     }
     view_.setProgress(std::clamp(progressPercent(*job), 0, 100));
     view_.setControlText(kTimeLeftLabel, timeLeftText(*job, nowTick));
+    const BatchProgress::Figures figures = batchProgress_.tick(*job, nowTick);
+    view_.setControlText(kFileCounterLabel, figures.counter);
+    view_.setControlText(kBatchLeftLabel, figures.left);
+    view_.setTitle(std::to_string(figures.percent) + "% \u2014 " + std::string(kDialogCaption));
 }
 
 void DialogController::close() {
     if (runner_.isRunning()) {
         runner_.stopAndFinish();
     }
+    startOrStopBatchFigures();
     settings_.writeAll();
 }
 

@@ -6,6 +6,7 @@
 
 #include "batch/batch_runner.h"
 #include "engine/engine_services.h"
+#include "ui/batch_progress.h"
 #include "ui/desktop.h"
 #include "ui/dialog_view.h"
 #include "ui/settings_panel.h"
@@ -26,8 +27,10 @@ class DialogController final : public BatchPanel {
 public:
     // `services` must outlive the controller; its listener answers the end of a batch by
     // calling batchEnded() on the dialog's thread.
+    // `probe` tells the duration of a batch's files (by default, from their containers).
     DialogController(EngineServices& services, ProfileTable& profiles, DialogView& view,
-                     Desktop& desktop);
+                     Desktop& desktop,
+                     BatchProgress::DurationProbe probe = BatchProgress::DurationProbe());
     DialogController(const DialogController&) = delete;
     DialogController& operator=(const DialogController&) = delete;
 
@@ -55,7 +58,8 @@ public:
     void linkLabelClicked();
     void logLinkClicked(std::string_view path);
 
-    // Every 500 ms: the current file's percentage and time left, or 0 and "00:00:00".
+    // Every 500 ms: the current file's percentage and time left, or 0 and "00:00:00"; which
+    // file of how many, the whole batch's time left, and its share in the window's title.
     void progressTick(uint32_t nowTick);
 
     // Stops a running batch, then writes the settings.
@@ -70,6 +74,7 @@ public:
 
 private:
     void applyMode();
+    void startOrStopBatchFigures();
     void takeSourceFile(const std::string& file);
     void takeSourceFolder(const std::string& folder);
 
@@ -78,6 +83,8 @@ private:
     Desktop& desktop_;
     SettingsPanel panel_;
     BatchRunner runner_;
+    BatchProgress batchProgress_;
+    bool figuresShown_ = false;
 };
 
 }  // namespace morvane::ui

@@ -45,7 +45,7 @@ inline constexpr int kDialogWidth = 398;  // dialog units
 inline constexpr int kDialogHeight = 330;
 
 // The dialog's controls in template order, which is also the tab order.
-inline constexpr std::array<TemplateControl, 45> kDialogTemplate{{
+inline constexpr std::array<TemplateControl, 47> kDialogTemplate{{
     {kSourceModeList, ControlKind::kList, "", {15, 20, 164, 67}, "sourceMode1012"},
     {kSourceField, ControlKind::kReadOnlyField, "", {15, 42, 141, 12}, "source1002"},
     {kSourceBrowse, ControlKind::kPushButton, "...", {161, 42, 18, 12}, "chooseSource1006"},
@@ -92,6 +92,8 @@ inline constexpr std::array<TemplateControl, 45> kDialogTemplate{{
     {kUnaddressed, ControlKind::kLabel, "Progress", {14, 192, 29, 8}, "progressLabel"},
     {kUnaddressed, ControlKind::kLabel, "Time Left", {14, 207, 30, 8}, "timeLeftCaption"},
     {kTimeLeftLabel, ControlKind::kLabel, "00:00:00", {50, 207, 40, 8}, "timeLeft1013"},
+    {kFileCounterLabel, ControlKind::kLabel, "", {110, 207, 80, 8}, "fileCounter1027"},
+    {kBatchLeftLabel, ControlKind::kLabel, "", {200, 207, 110, 8}, "batchLeft1028"},
     {kLinkLabel, ControlKind::kLink, "Powered by Quillon", {314, 296, 77, 8}, "link1025"},
     {kUnaddressed,
      ControlKind::kLabel,
@@ -112,6 +114,59 @@ inline constexpr std::array<TemplateControl, 45> kDialogTemplate{{
      "sizeLabel"},
     {kUnaddressed, ControlKind::kGroupBox, " SETTINGS ", {196, 7, 195, 171}, "settingsGroup"},
 }};
+
+// What a screen reader calls each addressed control, from the caption that goes with it; empty
+// for a control that says it itself (a button or label with its caption).
+constexpr std::string_view accessibleNameOf(ControlId id) {
+    switch (id) {
+        case kSourceModeList:
+            return "Source mode";
+        case kSourceField:
+            return "Source";
+        case kSourceBrowse:
+            return "Choose source";
+        case kDestinationField:
+            return "Choose destination directory";
+        case kDestinationBrowse:
+            return "Choose destination directory";
+        case kFileNameField:
+            return "Filename";
+        case kWidthField:
+        case kWidthArrows:
+            return "Output video width";
+        case kHeightField:
+        case kHeightArrows:
+            return "Output video height";
+        case kProfileList:
+            return "Please select Flash Video encoding profile:";
+        case kFormatList:
+            return "Please select Flash Video format:";
+        case kVideoQualityField:
+        case kVideoQualityArrows:
+            return "Video quality";
+        case kAudioQualityField:
+        case kAudioQualityArrows:
+            return "Audio quality";
+        case kAudioModeList:
+            return "Audio mode";
+        case kSizeList:
+            return "Please select Flash Video size:";
+        case kLogWindow:
+            return "Log";
+        case kProgressBar:
+            return "Progress";
+        case kTimeLeftLabel:
+            return "Time Left";
+        case kFileCounterLabel:
+            return "File";
+        case kBatchLeftLabel:
+            return "Batch time left";
+        case kPicture:
+            return "Morvane";
+        default:
+            return {};
+    }
+}
 
 // The template row of an addressed control; null for an identifier the template lacks.
 constexpr const TemplateControl* templateRow(ControlId id) {

@@ -19,6 +19,8 @@ public:
     // Selects a list position; a position the list does not have leaves it without selection.
     virtual void selectListItem(ControlId id, int position) = 0;
     virtual void setProgress(int percent) = 0;
+    // The window's title, as the task bar shows it.
+    virtual void setTitle(std::string_view /*title*/) {}
     // Moves the keyboard focus to the dialog itself, so that the focused field loses it.
     virtual void moveFocusToDialog() = 0;
     // Whether the dialog is the window the user works in.

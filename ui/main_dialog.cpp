@@ -150,6 +150,9 @@ void MainDialog::buildControls() {
         }
         made->setObjectName(fromUtf8(row.name));
         made->setGeometry(place);
+        if (const std::string_view name = accessibleNameOf(row.id); !name.empty()) {
+            made->setAccessibleName(fromUtf8(name));
+        }
         if (row.id != kUnaddressed) {
             controls_[row.id] = made;
         }
@@ -242,6 +245,10 @@ void MainDialog::selectListItem(ControlId id, int position) {
         return;
     }
     list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+void MainDialog::setTitle(std::string_view title) {
+    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
 }
 
 void MainDialog::setProgress(int percent) {

@@ -37,6 +37,7 @@ public:
     void fillList(ControlId id, const std::vector<std::string_view>& items) override;
     void selectListItem(ControlId id, int position) override;
     void setProgress(int percent) override;
+    void setTitle(std::string_view title) override;
     void moveFocusToDialog() override;
     bool isActive() const override;
 

@@ -337,7 +337,7 @@ TEST_F(DialogControllerTest, BatchEndsAreNotifiedUnseenAndALateNoticeLeavesTheNe
     controller_.batchEnded();  // the notice of the second batch
     ASSERT_TRUE(controller_.isRunning()) << "a late notice stopped the batch after it";
     controller_.enterPressed();
-    EXPECT_TRUE(controller_.isRunning()) << "Enter stopped the batch";
+    ASSERT_TRUE(controller_.isRunning()) << "Enter stopped the batch";
     EXPECT_FALSE(controller_.takeSource((clips / "a.mkv").string()));
     EXPECT_FALSE(controller_.canTakeSource(clips.string()));
     side_.released.set();
