@@ -45,9 +45,9 @@ cp "$ROOT"/tests/settings/fuzz/seeds/*.cli "$argument_seeds"
 { printf '"Source"="'; head -c 100000 /dev/zero | tr '\0' a; printf '"\n'; } \
     > "$settings_seeds/long-line.reg"
 (cd "$ROOT/build-fuzz" &&
-    ./tests/settings/fuzz/settings_file_fuzz -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+    ./tests/settings/fuzz/settings_file_fuzz -max_total_time="$FUZZ_SECONDS" -timeout=60 \
         -max_len=131072 -print_final_stats=1 settings-corpus "$settings_seeds" 2>&1 | tail -n 4 &&
-    ./tests/settings/fuzz/command_line_fuzz -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+    ./tests/settings/fuzz/command_line_fuzz -max_total_time="$FUZZ_SECONDS" -timeout=60 \
         -print_final_stats=1 command-line-corpus "$argument_seeds" 2>&1 | tail -n 4)
 
 echo "All tests passed."
