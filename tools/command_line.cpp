@@ -333,8 +333,8 @@ done, the time left and the speed.
                             which every Flash player plays; or h264: H.264
                             video and AAC audio, for Flash 9 and later, web
                             players (flv.js, mpegts.js) and RTMP servers
-      --threads=N         threads that encode the video, 1 to 64, or 0 (the
-                            default) for one per core
+      --threads=N         threads that encode the video, 1 to 64, or 0 for one
+                            per core (the default, unless MORVANE_THREADS says)
       --watermark=FILE    draw the image FILE over every frame
       --no-watermark      draw no watermark
   -y, --overwrite         replace outputs that exist already

@@ -214,7 +214,9 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
                 console.clearProgress();
                 ::_exit(exitStatus);
             }};
-        services.encoderThreads = options.threads;
+        if (options.threads >= 0) {
+            services.encoderThreads = options.threads;
+        }
         switch (options.watermark) {
             case WatermarkChoice::Searched:
                 break;

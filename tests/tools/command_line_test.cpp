@@ -39,7 +39,7 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     EXPECT_EQ(d.watermark, WatermarkChoice::Searched);
     EXPECT_FALSE(d.overwrite);
     EXPECT_EQ(d.codec, kCodecSparkMp3);
-    EXPECT_EQ(d.threads, 0);
+    EXPECT_EQ(d.threads, -1);  // as MORVANE_THREADS says
 
     EXPECT_EQ(parseCommandLine({}).action, Action::ConvertStored);
     EXPECT_EQ(parseCommandLine({"--help"}).action, Action::Help);
