@@ -163,28 +163,17 @@ void correct(std::vector<uint8_t>& data, size_t at, int64_t ms) {
     }
 }
 
-bool readAll(int fd, uint8_t* data, size_t size, off_t at) {
+// pread or pwrite, repeated until all `size` bytes at `at` are done; false on a failure.
+template <typename Transfer, typename Byte>
+bool transferAll(Transfer transfer, int fd, Byte* data, size_t size, off_t at) {
     while (size > 0) {
-        const ssize_t got = ::pread(fd, data, size, at);
-        if (got <= 0) {
+        const ssize_t done = transfer(fd, data, size, at);
+        if (done <= 0) {
             return false;
         }
-        data += got;
-        size -= static_cast<size_t>(got);
-        at += got;
-    }
-    return true;
-}
-
-bool writeAll(int fd, const uint8_t* data, size_t size, off_t at) {
-    while (size > 0) {
-        const ssize_t put = ::pwrite(fd, data, size, at);
-        if (put <= 0) {
-            return false;
-        }
-        data += put;
-        size -= static_cast<size_t>(put);
-        at += put;
+        data += done;
+        size -= static_cast<size_t>(done);
+        at += done;
     }
     return true;
 }
@@ -193,13 +182,14 @@ bool writeAll(int fd, const uint8_t* data, size_t size, off_t at) {
 
 bool correctVideoTimes(int fd, const VideoTimes& times) {
     uint8_t header[kTagHeaderBytes];
-    if (!readAll(fd, header, sizeof header, kMetadataTagAt) || header[0] != kScriptTag) {
+    if (!transferAll(::pread, fd, header, sizeof header, kMetadataTagAt) ||
+        header[0] != kScriptTag) {
         return false;
     }
     const size_t size = (size_t{header[1]} << 16) | (size_t{header[2]} << 8) | header[3];
     const off_t dataAt = kMetadataTagAt + kTagHeaderBytes;
     std::vector<uint8_t> data(size);
-    if (!readAll(fd, data.data(), size, dataAt)) {
+    if (!transferAll(::pread, fd, data.data(), size, dataAt)) {
         return false;
     }
     Places places;
@@ -215,7 +205,7 @@ bool correctVideoTimes(int fd, const VideoTimes& times) {
     if (!times.keyFramesMs.empty()) {
         correct(data, places.lastKeyFrameTimestamp, times.keyFramesMs.back());
     }
-    return data == before || writeAll(fd, data.data(), data.size(), dataAt);
+    return data == before || transferAll(::pwrite, fd, data.data(), data.size(), dataAt);
 }
 
 }  // namespace morvane

@@ -3,14 +3,17 @@
 // these check that the widgets reach it and show what it says. Runs on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <thread>
 
+#include "platform/tick_count.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_file.h"
 #include "settings/settings_rules.h"
@@ -66,7 +69,7 @@ protected:
     std::unique_ptr<MainDialog> dialog_;
 };
 
-TEST_F(MainDialogTest, PlacesTheTemplateInOrderWithEveryCaptionWhole) {
+TEST_F(MainDialogTest, PlacesTheTemplateInOrderWithEveryCaptionWholeAndNamed) {
     MainDialog& window = dialog();
     EXPECT_EQ(window.windowTitle(), "Morvane, v1.0 Build 107");
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the dialog must not be resizable";
@@ -79,6 +82,11 @@ TEST_F(MainDialogTest, PlacesTheTemplateInOrderWithEveryCaptionWhole) {
             EXPECT_GE(made->width(), DialogUnits::captionWidth(made->font(), row))
                 << row.name << " cuts its caption";
         }
+        // A screen reader can name every control.
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(made);
+        ASSERT_NE(accessible, nullptr) << row.name;
+        EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+            << row.name << " is nameless";
         // Focusable controls take the focus in template order.
         if (made->focusPolicy() & Qt::TabFocus) {
             if (previous != nullptr) {
@@ -286,6 +294,57 @@ TEST_F(MainDialogTest, ABatchEndsByItselfOrOnExit) {
     EXPECT_TRUE(std::filesystem::is_empty(out)) << "closing left the file's output behind";
     EXPECT_NE(test::readFile(dir_ / "settings.reg").find("long.flv"), std::string::npos)
         << "the settings were not written";
+}
+
+// A folder of three clips: which file of three, the batch's time left and its share in the
+// title, back to the plain title when it ends, and after Stop.
+TEST_F(MainDialogTest, AFolderBatchTellsWhichFileAndHowFarInTheTitle) {
+    std::filesystem::create_directories(dir_ / "clips");
+    std::filesystem::create_directories(dir_ / "out");
+    test::ClipRecipe clip;
+    clip.width = 640;
+    clip.height = 360;
+    clip.seconds = 4.0;
+    for (const char* name : {"a.mkv", "b.mkv", "c.mkv"}) {
+        test::writeClip(dir_ / "clips" / name, clip);
+    }
+    settings_.setNumber(keys::kMode, kModeDirectory);
+    settings_.setText(keys::kSourceDirectory, (dir_ / "clips").string());
+    settings_.setText(keys::kDestinationPath, (dir_ / "out").string());
+    const QString plain = QString::fromUtf8(kDialogCaption.data());
+    const auto text = [this](ControlId id) { return widget<QLabel>(id).text(); };
+
+    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);
+    QStringList counters;
+    bool shared = false;
+    bool estimated = false;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            // Ticks far more often than the window's 500 ms, so that no file goes unseen.
+            dialog().controller().progressTick(tickCount());
+            if (!counters.contains(text(kFileCounterLabel))) {
+                counters << text(kFileCounterLabel);
+            }
+            shared = shared || dialog().windowTitle().endsWith("% \u2014 " + plain);
+            estimated = estimated || text(kBatchLeftLabel).startsWith("Batch left ");
+            return !dialog().controller().isRunning();
+        },
+        120000);
+    ASSERT_TRUE(ended) << "the batch did not end within 120 s";
+    EXPECT_TRUE(counters.contains("File 1 of 3")) << counters.join(", ").toStdString();
+    EXPECT_TRUE(counters.contains("File 3 of 3")) << counters.join(", ").toStdString();
+    EXPECT_TRUE(shared) << "the title never told the batch's share";
+    EXPECT_TRUE(estimated) << "the batch's time left was never shown";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog().windowTitle() == plain; }, 2000))
+        << dialog().windowTitle().toStdString();
+    EXPECT_EQ(text(kFileCounterLabel), "");
+
+    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog().windowTitle() != plain; }, 10000))
+        << "the second batch never showed its share";
+    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);  // Stop
+    EXPECT_EQ(dialog().windowTitle(), plain);
+    EXPECT_EQ(text(kBatchLeftLabel), "");
 }
 
 }  // namespace
