@@ -171,9 +171,15 @@ bool FlvEncoder::openVideoStream() {
         videoWorkers_ = static_cast<int>(
             std::clamp<size_t>(maxPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
     }
-    const CodecOpenResult result = videoWorkers_ > 1
-                                       ? parallel_.open(codec, settings, videoWorkers_, maxPictures)
-                                       : video_.open(codec, settings);
+    CodecOpenResult result = CodecOpenResult::Refused;
+    if (videoWorkers_ > 1) {
+        result = parallel_.open(codec, settings, videoWorkers_, maxPictures);
+    }
+    if (result != CodecOpenResult::Opened) {
+        // Without workers (or when one could not be had), one encoder on the calling thread.
+        videoWorkers_ = 1;
+        result = video_.open(codec, settings);
+    }
     if (!opened(result, "video")) {
         return false;
     }

@@ -53,6 +53,8 @@ public:
     void setPictureBudget(size_t bytes) { pictureBudget_ = bytes; }
     // The workers encoding this file's video; 1 when it is encoded on the calling thread.
     int videoWorkers() const { return videoWorkers_; }
+    // Failures of the video workers to make on purpose, for tests.
+    void setVideoWorkerFaults(ParallelVideoEncoder::Faults faults) { parallel_.setFaults(faults); }
     // Frames per second, as a fraction.
     void setFrameRate(AVRational frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }

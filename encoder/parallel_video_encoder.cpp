@@ -21,7 +21,8 @@ CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
     quitting_ = false;
     for (int i = 0; i < workers; ++i) {
         auto worker = std::make_unique<Worker>();
-        const CodecOpenResult opened = worker->codec.open(codec, settings);
+        const CodecOpenResult opened = i == faults_.refuseOpen ? CodecOpenResult::Refused
+                                                               : worker->codec.open(codec, settings);
         if (opened != CodecOpenResult::Opened) {
             close();
             return opened;
@@ -78,9 +79,10 @@ void ParallelVideoEncoder::work(Worker& worker) {
         worker.jobs.pop_front();
         lock.unlock();
         std::vector<PacketPtr> packets;
-        const bool encoded = worker.codec.encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
-            packets.emplace_back(av_packet_clone(&packet));
-        });
+        const bool encoded = job.frame != faults_.failFrame &&
+                             worker.codec.encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
+                                 packets.emplace_back(av_packet_clone(&packet));
+                             });
         job.picture.reset();  // the picture's memory goes back before the next one is taken
         lock.lock();
         --inFlight_;

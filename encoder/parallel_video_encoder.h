@@ -54,6 +54,14 @@ public:
     // Ends the workers and closes the codecs.
     void close();
 
+    // Failures to make on purpose, for tests: the codec of worker `refuseOpen` refuses to open,
+    // and frame `failFrame` fails to encode (-1: none).
+    struct Faults {
+        int refuseOpen = -1;
+        int64_t failFrame = -1;
+    };
+    void setFaults(Faults faults) { faults_ = faults; }
+
 private:
     struct Job {
         int64_t frame;
@@ -73,6 +81,7 @@ private:
 
     void work(Worker& worker);
 
+    Faults faults_;
     int keyFrameInterval_ = 1;
     size_t maxPictures_ = 1;
     int width_ = 0;

@@ -28,13 +28,15 @@ protected:
     // Makes an encoder with the medium profile's sound (96 kbps of 16-bit stereo) and opens it
     // on the output file; whether it opened.
     bool open(int width, int height, int frameRate = 25, int videoKbps = 400,
-              int sampleRate = 44100, int threads = 1) {
+              int sampleRate = 44100, int threads = 1,
+              ParallelVideoEncoder::Faults faults = {}) {
         width_ = width;
         height_ = height;
         encoder_ =
             std::make_unique<FlvEncoder>(width, height, videoKbps, 96, sampleRate, 16, 2, log_);
         encoder_->setFrameRate({frameRate, 1});
         encoder_->setThreads(threads);
+        encoder_->setVideoWorkerFaults(faults);
         encoder_->setWatermarkSearch({});
         output_.reset(::open(outputPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         return encoder_->open(output_.get(), outputPath_.string());
@@ -237,6 +239,26 @@ TEST_F(FlvEncoderTest, WorkersWriteWhatOneEncoderWrites) {
         EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(singleBytes),
                     0.03 * static_cast<double>(singleBytes));
     }
+}
+
+// A worker whose codec refuses to open leaves the file to one encoder; one whose codec fails
+// mid-file makes the file incomplete, which its conversion then fails on.
+TEST_F(FlvEncoderTest, AWorkersFailureNeverGoesUnnoticed) {
+    ASSERT_TRUE(open(320, 240, 25, 400, 44100, 3, {2, -1}));
+    EXPECT_EQ(encoder_->videoWorkers(), 1);
+    for (int frame = 0; frame < 60; ++frame) {
+        encodeFrame(frame, frame * 40);
+    }
+    EXPECT_EQ(finish().decodedVideoFrames, 60);
+    EXPECT_FALSE(encoder_->outputFailed());
+
+    ASSERT_TRUE(open(320, 240, 25, 400, 44100, 3, {-1, 40}));
+    EXPECT_EQ(encoder_->videoWorkers(), 3);
+    for (int frame = 0; frame < 60; ++frame) {
+        encodeFrame(frame, frame * 40);
+    }
+    finish();
+    EXPECT_TRUE(encoder_->outputFailed());
 }
 
 TEST_F(FlvEncoderTest, LargePacketsReachTheFileWhole) {
