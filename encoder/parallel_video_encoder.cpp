@@ -1,5 +1,7 @@
 #include "encoder/parallel_video_encoder.h"
 
+#include "platform/sanitizer_sync.h"
+
 namespace morvane {
 
 ParallelVideoEncoder::~ParallelVideoEncoder() {
@@ -83,7 +85,9 @@ void ParallelVideoEncoder::work(Worker& worker) {
                              worker.codec.encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
                                  packets.emplace_back(av_packet_clone(&packet));
                              });
-        job.picture.reset();  // the picture's memory goes back before the next one is taken
+        // The codec has read the picture; its memory may go back to the pool on another thread.
+        announceDone(job.picture->buf[0]->data);
+        job.picture.reset();
         lock.lock();
         --inFlight_;
         failed_ = failed_ || !encoded;

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/sanitizer_sync.h"
+
 namespace morvane {
 
 CodecOpenResult VideoEncoder::open(const AVCodec* codec, const VideoEncoderSettings& settings,
@@ -64,7 +66,9 @@ YuvPlanes VideoEncoder::planesOf(uint8_t* picture, int width, int height) {
 namespace {
 
 // The codec holds a picture as long as it needs; then its buffer goes back where it came from.
-void releasePicture(void* holder, uint8_t* /*data*/) {
+// The last reference may go on another thread than the one that encoded the picture.
+void releasePicture(void* holder, uint8_t* data) {
+    awaitDone(data);
     std::unique_ptr<ByteBuffer>(static_cast<ByteBuffer*>(holder));
 }
 
