@@ -159,18 +159,22 @@ bool FlvEncoder::openVideoStream() {
     }
     const VideoEncoderSettings settings = videoSettingsOf(codecChoice());
     const AVCodec* codec = videoEncoderOf(format_);
-    // Workers for a codec without threads of its own, each with room for a group at least.
+    // Workers for a codec without threads of its own, as many as the budget has room for a group
+    // each (two groups at least). Each needs no more than the group it encodes and the next one
+    // waiting: more pictures in flight would only hold memory.
     videoWorkers_ = 1;
     const size_t group = static_cast<size_t>(settings.keyFrameInterval);
-    const size_t maxPictures =
-        std::max(2 * group,
-                 pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
+    const size_t budgetPictures = std::max(
+        2 * group,
+        pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
     if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
         const int wanted = threads_ > 0 ? threads_
                                         : static_cast<int>(std::thread::hardware_concurrency());
-        videoWorkers_ = static_cast<int>(
-            std::clamp<size_t>(maxPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
+        videoWorkers_ = static_cast<int>(std::clamp<size_t>(budgetPictures / group, 1,
+                                                            static_cast<size_t>(std::max(wanted, 1))));
     }
+    const size_t maxPictures =
+        std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
     CodecOpenResult result = CodecOpenResult::Refused;
     if (videoWorkers_ > 1) {
         result = parallel_.open(codec, settings, videoWorkers_, maxPictures);
