@@ -168,13 +168,21 @@ bool FlvEncoder::openVideoStream() {
         2 * group,
         pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
     if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
-        const int wanted = threads_ > 0 ? threads_
-                                        : static_cast<int>(std::thread::hardware_concurrency());
+        // By default one core is left to the decoding, which the encoding otherwise competes
+        // with: on two cores, two workers measured no quicker than one encoder, with more memory.
+        const int wanted = threads_ > 0
+                               ? threads_
+                               : static_cast<int>(std::thread::hardware_concurrency()) - 1;
         videoWorkers_ = static_cast<int>(std::clamp<size_t>(budgetPictures / group, 1,
                                                             static_cast<size_t>(std::max(wanted, 1))));
     }
     const size_t maxPictures =
         std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
+    // The pictures the workers hold come back to the pool too, rather than to the system.
+    picturePool_->keepAtMost(kKeptPictureBytes +
+                             (videoWorkers_ > 1 ? maxPictures * VideoEncoder::pictureBytes(
+                                                                     width_, height_)
+                                                : 0));
     CodecOpenResult result = CodecOpenResult::Refused;
     if (videoWorkers_ > 1) {
         result = parallel_.open(codec, settings, videoWorkers_, maxPictures);

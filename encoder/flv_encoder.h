@@ -46,8 +46,9 @@ public:
 
     void setFormat(FlvFormat format) { format_ = format; }
     FlvFormat format() const { return format_; }
-    // Threads that encode the video (0: one per core): x264's own for H.264; for FLV1, workers
-    // that each encode a key frame group, as many as the picture budget allows.
+    // Threads that encode the video: x264's own for H.264 (0: x264's choice, one and a half per
+    // core); for FLV1, workers that each encode a key frame group, as many as the picture budget
+    // allows (0: one per core but one, which the decoding keeps busy).
     void setThreads(int threads) { threads_ = threads; }
     // The bytes of pictures that FLV1 workers may hold at once (always two groups' worth).
     void setPictureBudget(size_t bytes) { pictureBudget_ = bytes; }

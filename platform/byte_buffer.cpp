@@ -71,6 +71,11 @@ ByteBuffer BufferPool::take(size_t size) {
     return ByteBuffer(reused.release(), BufferRelease{weak_from_this(), size});
 }
 
+void BufferPool::keepAtMost(size_t bytes) {
+    std::lock_guard lock(mutex_);
+    keepBytes_ = bytes;
+}
+
 void BufferPool::giveBack(OwnedBytes owned, size_t size) {
     std::lock_guard lock(mutex_);
     if (keptBytes_ + size <= keepBytes_) {

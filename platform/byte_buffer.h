@@ -46,13 +46,15 @@ public:
 
     // A buffer of `size` bytes, not initialised.
     ByteBuffer take(size_t size);
+    // Keeps at most `bytes` from now on (what is kept already stays until it is taken).
+    void keepAtMost(size_t bytes);
 
 private:
     friend struct BufferRelease;
     void giveBack(OwnedBytes bytes, size_t size);
 
-    const size_t keepBytes_;
     std::mutex mutex_;
+    size_t keepBytes_;  // guarded by mutex_
     std::vector<std::pair<OwnedBytes, size_t>> kept_;  // guarded by mutex_
     size_t keptBytes_ = 0;                             // guarded by mutex_
 };
