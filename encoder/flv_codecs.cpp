@@ -90,8 +90,8 @@ AudioEncoderSettings audioSettingsOf(const CodecChoice& choice) {
     const int flags = choice.format == FlvFormat::H264Aac ? AV_CODEC_FLAG_GLOBAL_HEADER
                       : choice.audioKbps > 32             ? AV_CODEC_FLAG_QSCALE
                                                           : 0;
-    return {bitRate,       toleranceOf(bitRate), choice.sampleRate, choice.bitsPerSample,
-            choice.channels, flags};
+    return {bitRate, toleranceOf(bitRate), choice.sampleRate, choice.bitsPerSample, choice.channels,
+            flags};
 }
 
 }  // namespace morvane

@@ -31,9 +31,9 @@ constexpr size_t kKeptPictureBytes = 112 << 20;
 size_t defaultPictureBudget() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    const size_t sixteenth =
-        pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 16
-                                  : SIZE_MAX;
+    const size_t sixteenth = pages > 0 && pageSize > 0
+                                 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 16
+                                 : SIZE_MAX;
     return std::min<size_t>(size_t{512} << 20, sixteenth);
 }
 
@@ -133,8 +133,8 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
 }
 
 CodecChoice FlvEncoder::codecChoice() const {
-    return {format_,     width_,       height_,         frameRate_, videoKbps_, audioKbps_,
-            sampleRate_, bitsPerSample_, channels_, threads_};
+    return {format_,    width_,      height_,        frameRate_, videoKbps_,
+            audioKbps_, sampleRate_, bitsPerSample_, channels_,  threads_};
 }
 
 bool FlvEncoder::openAudioStream() {
@@ -164,25 +164,23 @@ bool FlvEncoder::openVideoStream() {
     // waiting: more pictures in flight would only hold memory.
     videoWorkers_ = 1;
     const size_t group = static_cast<size_t>(settings.keyFrameInterval);
-    const size_t budgetPictures = std::max(
-        2 * group,
-        pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
+    const size_t budgetPictures =
+        std::max(2 * group,
+                 pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
     if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
         // By default one core is left to the decoding, which the encoding otherwise competes
         // with: on two cores, two workers measured no quicker than one encoder, with more memory.
-        const int wanted = threads_ > 0
-                               ? threads_
-                               : static_cast<int>(std::thread::hardware_concurrency()) - 1;
-        videoWorkers_ = static_cast<int>(std::clamp<size_t>(budgetPictures / group, 1,
-                                                            static_cast<size_t>(std::max(wanted, 1))));
+        const int wanted =
+            threads_ > 0 ? threads_ : static_cast<int>(std::thread::hardware_concurrency()) - 1;
+        videoWorkers_ = static_cast<int>(std::clamp<size_t>(
+            budgetPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
     }
     const size_t maxPictures =
         std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
     // The pictures the workers hold come back to the pool too, rather than to the system.
-    picturePool_->keepAtMost(kKeptPictureBytes +
-                             (videoWorkers_ > 1 ? maxPictures * VideoEncoder::pictureBytes(
-                                                                     width_, height_)
-                                                : 0));
+    picturePool_->keepAtMost(
+        kKeptPictureBytes +
+        (videoWorkers_ > 1 ? maxPictures * VideoEncoder::pictureBytes(width_, height_) : 0));
     CodecOpenResult result = CodecOpenResult::Refused;
     if (videoWorkers_ > 1) {
         result = parallel_.open(codec, settings, videoWorkers_, maxPictures);
@@ -386,7 +384,8 @@ void FlvEncoder::writeHeldBack(bool wait) {
         HeldBack& next = heldBack_.front();
         if (next.videoMs >= 0) {
             const int64_t ms = next.videoMs;
-            if (!parallel_.takeFrame([this, ms](AVPacket& packet) { writeVideoPacket(packet, ms); })) {
+            if (!parallel_.takeFrame(
+                    [this, ms](AVPacket& packet) { writeVideoPacket(packet, ms); })) {
                 if (wait && parallel_.waitForFrame()) {
                     continue;
                 }
@@ -416,9 +415,8 @@ void FlvEncoder::close() {
         if (format_ == FlvFormat::H264Aac) {
             video_.drain([this](AVPacket& packet) { writeH264Packet(packet); });
         } else {
-            video_.drain([this](AVPacket& packet) {
-                writeVideoPacket(packet, lastVideoPts_.value_or(0));
-            });
+            video_.drain(
+                [this](AVPacket& packet) { writeVideoPacket(packet, lastVideoPts_.value_or(0)); });
         }
         output_.writePending();
         output_.writeDirectly();

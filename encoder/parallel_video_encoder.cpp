@@ -23,8 +23,9 @@ CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
     quitting_ = false;
     for (int i = 0; i < workers; ++i) {
         auto worker = std::make_unique<Worker>();
-        const CodecOpenResult opened = i == faults_.refuseOpen ? CodecOpenResult::Refused
-                                                               : worker->codec.open(codec, settings);
+        const CodecOpenResult opened = i == faults_.refuseOpen
+                                           ? CodecOpenResult::Refused
+                                           : worker->codec.open(codec, settings);
         if (opened != CodecOpenResult::Opened) {
             close();
             return opened;

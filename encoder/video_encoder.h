@@ -25,8 +25,8 @@ struct VideoEncoderSettings {
 };
 
 // One video codec fed with YUV 4:2:0 pictures, one per frame, numbered in the codec's own
-// time base of 1 / frame rate (packets carry those numbers as their times). A picture is one buffer of packed planes (pictureBytes(),
-// planesOf()), handed over without a copy.
+// time base of 1 / frame rate (packets carry those numbers as their times). A picture is one buffer
+// of packed planes (pictureBytes(), planesOf()), handed over without a copy.
 class VideoEncoder {
 public:
     // A codec that refuses to open is tried again every 50 ms until `retryFor` has passed.

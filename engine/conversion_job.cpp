@@ -66,7 +66,7 @@ bool ConversionJob::start() {
     encoder->setWatermarkSearch(services.watermarkSearch);
     encoder->setThreads(services.encoderThreads);
     encoder->setFormat(settings.getNumber(keys::kCodec) == kCodecH264Aac ? FlvFormat::H264Aac
-                                                                          : FlvFormat::SorensonMp3);
+                                                                         : FlvFormat::SorensonMp3);
     encoderThread = Thread([this] { return runEncoderThread(*this); });
     rechunkThread = Thread([this] { return runAudioRechunker(*this); });
     sessionThread = Thread([this] { return runConversionSession(*this); });

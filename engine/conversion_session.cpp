@@ -7,11 +7,11 @@
 #include <string>
 #include <thread>
 
-#include "files/output_paths.h"
-#include "files/path_helpers.h"
 #include "engine/conversion_job.h"
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
+#include "files/output_paths.h"
+#include "files/path_helpers.h"
 #include "platform/debug_output.h"
 #include "platform/thread_priority.h"
 #include "platform/tick_count.h"

@@ -4,9 +4,9 @@
 #include <functional>
 #include <vector>
 
-#include "files/source_file_list.h"
 #include "encoder/watermark_location.h"
 #include "engine/batch_listener.h"
+#include "files/source_file_list.h"
 #include "log/conversion_log.h"
 #include "settings/profiles.h"
 #include "settings/settings_store.h"

@@ -54,7 +54,7 @@ private:
     void giveBack(OwnedBytes bytes, size_t size);
 
     std::mutex mutex_;
-    size_t keepBytes_;  // guarded by mutex_
+    size_t keepBytes_;                                 // guarded by mutex_
     std::vector<std::pair<OwnedBytes, size_t>> kept_;  // guarded by mutex_
     size_t keptBytes_ = 0;                             // guarded by mutex_
 };

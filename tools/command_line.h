@@ -20,7 +20,7 @@ struct CommandLineOptions {
     int32_t sizeMode = 2;  // a row of the size-mode table; 4 is Custom
     int32_t width = 0;     // for the Custom size, even
     int32_t height = 0;
-    int32_t codec = 0;  // as stored under "Codec": 0 Sorenson Spark + MP3, 1 H.264 + AAC
+    int32_t codec = 0;     // as stored under "Codec": 0 Sorenson Spark + MP3, 1 H.264 + AAC
     int32_t threads = -1;  // video encoding threads (0: one per core); -1: MORVANE_THREADS
     WatermarkChoice watermark = WatermarkChoice::Searched;
     std::string watermarkPath;

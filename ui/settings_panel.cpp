@@ -121,9 +121,8 @@ void SettingsPanel::escapeInNumberField(ControlId field) {
 }
 
 void SettingsPanel::lock(bool enable) {
-    for (const ControlId id :
-         {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList, kProfileList,
-          kFormatList}) {
+    for (const ControlId id : {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList,
+                               kProfileList, kFormatList}) {
         view_.setControlEnabled(id, enable);
     }
     if (enable) {

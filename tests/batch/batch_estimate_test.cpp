@@ -39,7 +39,8 @@ State stateAt(const Batch& batch, int64_t now) {
     for (size_t i = 0; i < batch.files.size(); ++i) {
         const File& file = batch.files[i];
         const int64_t media = file.failsAtMs >= 0 ? file.failsAtMs : file.durationMs;
-        const int64_t wall = kOpeningMs + static_cast<int64_t>(static_cast<double>(media) / batch.speed);
+        const int64_t wall =
+            kOpeningMs + static_cast<int64_t>(static_cast<double>(media) / batch.speed);
         if (now < fileStart + wall) {
             state.index = i;
             const int64_t converting = std::max<int64_t>(0, now - fileStart - kOpeningMs);

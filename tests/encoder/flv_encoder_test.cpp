@@ -28,8 +28,7 @@ protected:
     // Makes an encoder with the medium profile's sound (96 kbps of 16-bit stereo) and opens it
     // on the output file; whether it opened.
     bool open(int width, int height, int frameRate = 25, int videoKbps = 400,
-              int sampleRate = 44100, int threads = 1,
-              ParallelVideoEncoder::Faults faults = {}) {
+              int sampleRate = 44100, int threads = 1, ParallelVideoEncoder::Faults faults = {}) {
         width_ = width;
         height_ = height;
         encoder_ =

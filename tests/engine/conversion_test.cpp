@@ -171,7 +171,9 @@ TEST(Conversion, SizesAndFormatsTheOutputByTheSettingsInBothFormats) {
             const test::ReadMedia media = readMedia(output);
             ASSERT_TRUE(media.opened) << harness.logText();
             EXPECT_EQ(media.videoCodec, h264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_FLV1);
-            EXPECT_EQ(media.audioCodec, c.channels == 0 ? 0 : h264 ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP3);
+            EXPECT_EQ(media.audioCodec, c.channels == 0 ? 0
+                                        : h264          ? AV_CODEC_ID_AAC
+                                                        : AV_CODEC_ID_MP3);
             EXPECT_EQ(media.width, c.expectedWidth);
             EXPECT_EQ(media.height, c.expectedHeight);
             EXPECT_EQ(media.sampleRate, c.sampleRate);
@@ -193,8 +195,7 @@ TEST(Conversion, SizesAndFormatsTheOutputByTheSettingsInBothFormats) {
             // The header tells of both streams, whatever the file holds.
             EXPECT_EQ(test::readFile(output)[4], 5);
             if (c.channels > 0) {  // every sample, the codecs' delays and padding aside
-                EXPECT_NEAR(static_cast<double>(media.decodedAudioSamples), 5 * c.sampleRate,
-                            4096);
+                EXPECT_NEAR(static_cast<double>(media.decodedAudioSamples), 5 * c.sampleRate, 4096);
                 ASSERT_GT(media.audio.size(), 8000U);
                 const std::vector<float> middle(media.audio.begin() + 4000,
                                                 media.audio.end() - 4000);
@@ -218,8 +219,8 @@ TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
         int den;
         bool variable;  // frames 30 and 50 ms apart in turn
     };
-    for (const Case& c : {Case{"30000-1001", 30000, 1001, false}, Case{"24000-1001", 24000, 1001, false},
-                          Case{"variable", 25, 1, true}}) {
+    for (const Case& c : {Case{"30000-1001", 30000, 1001, false},
+                          Case{"24000-1001", 24000, 1001, false}, Case{"variable", 25, 1, true}}) {
         ClipRecipe recipe = clipOf(320, 240, 30.0, "mp4", "libx264");
         recipe.frameRateNum = c.num;
         recipe.frameRateDen = c.den;

@@ -64,9 +64,8 @@ TEST_F(SettingsRules, ACompleteFileIsKeptAndAnyMissingOrInvalidNumberResetsEvery
 
     // "Codec" came later: missing it means Sorenson Spark, and a value that names no format is
     // brought back to it without touching the rest.
-    for (const std::string codec :
-         {"", "\"Codec\"=dword:00000001\n", "\"Codec\"=\"h264\"\n", "\"Codec\"=dword:ffffffff\n",
-          "\"Codec\"=dword:00000007\n"}) {
+    for (const std::string codec : {"", "\"Codec\"=dword:00000001\n", "\"Codec\"=\"h264\"\n",
+                                    "\"Codec\"=dword:ffffffff\n", "\"Codec\"=dword:00000007\n"}) {
         SCOPED_TRACE(codec);
         auto store = storeWith(kCompleteFile + codec);
         loadAndValidate(*store);

@@ -10,10 +10,9 @@ namespace {
 using Action = ParsedCommandLine::Action;
 
 TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
-    const ParsedCommandLine parsed =
-        parseCommandLine({"a.mp4", "-o", "out", "--profile=high", "dir", "--size", "321x241", "-qy",
-                          "--log=x.log", "--watermark", "mark.png", "--format=h264", "--threads=7", "--",
-                          "-strange.avi"});
+    const ParsedCommandLine parsed = parseCommandLine(
+        {"a.mp4", "-o", "out", "--profile=high", "dir", "--size", "321x241", "-qy", "--log=x.log",
+         "--watermark", "mark.png", "--format=h264", "--threads=7", "--", "-strange.avi"});
     ASSERT_EQ(parsed.action, Action::Convert) << parsed.error;
     const CommandLineOptions& o = parsed.options;
     EXPECT_EQ(o.sources, (std::vector<std::string>{"a.mp4", "dir", "-strange.avi"}));

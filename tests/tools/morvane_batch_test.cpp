@@ -170,8 +170,8 @@ TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
 // Whether a process has a file of `folder` open (a written output, named or not).
 bool writesInto(pid_t process, const fs::path& folder) {
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(process) + "/fd",
-                                                    error)) {
+    for (const auto& entry :
+         fs::directory_iterator("/proc/" + std::to_string(process) + "/fd", error)) {
         const std::string target = fs::read_symlink(entry.path(), error).string();
         if (target.starts_with(folder.string() + "/")) {
             return true;
@@ -216,12 +216,13 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
         test::writeFile(settingsPath(dir), edited);
 
         bool signalled = false;
-        const auto [status, output] = runBatch(dir, c.arguments, [&](pid_t child, const std::string&) {
-            if (!signalled && writesInto(child, dir / "out")) {
-                ::kill(child, c.signal);
-                signalled = true;
-            }
-        });
+        const auto [status, output] =
+            runBatch(dir, c.arguments, [&](pid_t child, const std::string&) {
+                if (!signalled && writesInto(child, dir / "out")) {
+                    ::kill(child, c.signal);
+                    signalled = true;
+                }
+            });
 
         ASSERT_TRUE(signalled) << "no output was being written";
         std::vector<std::string> names;

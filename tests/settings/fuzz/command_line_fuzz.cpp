@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             !o.sources.empty() && morvane::ProfileTable::isValidIndex(o.profile) &&
             morvane::isValidSizeMode(o.sizeMode) && o.codec >= 0 &&
             o.codec < morvane::kCodecCount && o.threads >= -1 && o.threads <= 64 &&
-            o.videoKbps >= 40 && o.videoKbps <= 2048 &&
-            o.audioKbps >= 16 && o.audioKbps <= 1024 &&
+            o.videoKbps >= 40 && o.videoKbps <= 2048 && o.audioKbps >= 16 && o.audioKbps <= 1024 &&
             (o.sizeMode != morvane::kCustomSizeMode ||
              (o.width >= 50 && o.width <= 1024 && o.height >= 50 && o.height <= 1024));
         if (!inRange) {
