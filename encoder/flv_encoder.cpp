@@ -204,7 +204,8 @@ bool FlvEncoder::openVideoStream() {
     return true;
 }
 
-void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs) {
+void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs,
+                             std::optional<int64_t> presentationMs) {
     if (!firstPacketMs_) {
         firstPacketMs_ = ms;
     }
@@ -214,7 +215,7 @@ void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int
         ms = std::max(ms, *firstPacketMs_);
     }
     packet.stream_index = stream->index;
-    packet.pts = ms;
+    packet.pts = presentationMs.value_or(ms);
     packet.dts = ms;
     packet.duration = durationMs;
     packet.pos = -1;
@@ -279,13 +280,7 @@ void FlvEncoder::writeH264Packet(AVPacket& packet) {
     }
     noteVideoTag(packet, dts);
     lastVideoPts_ = dts;
-    packet.stream_index = videoStream_->index;
-    packet.pts = pts;
-    packet.dts = dts;
-    packet.duration = frameMs_;
-    packet.pos = -1;
-    av_interleaved_write_frame(outputContext_.get(), &packet);
-    avio_flush(outputContext_->pb);
+    writePacket(packet, videoStream_, dts, frameMs_, pts);
 }
 
 void FlvEncoder::noteVideoTag(const AVPacket& packet, int64_t ms) {

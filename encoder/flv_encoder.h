@@ -45,7 +45,6 @@ public:
     ~FlvEncoder();
 
     void setFormat(FlvFormat format) { format_ = format; }
-    FlvFormat format() const { return format_; }
     // Threads that encode the video: x264's own for H.264 (0: x264's choice, one and a half per
     // core); for FLV1, workers that each encode a key frame group, as many as the picture budget
     // allows (0: one per core but one, which the decoding keeps busy).
@@ -125,9 +124,10 @@ private:
     CodecChoice codecChoice() const;
     bool openAudioStream();
     bool openVideoStream();
-    // Muxes one packet at `ms`, keeping each stream's times rising and none before the file's
-    // first packet.
-    void writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs);
+    // Muxes one packet decoded at `ms` (and shown then, or at `presentationMs`), keeping each
+    // stream's times rising and none before the file's first packet.
+    void writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs,
+                     std::optional<int64_t> presentationMs = std::nullopt);
     void writeAudioPacket(AVPacket& packet);
     void writeVideoPacket(AVPacket& packet, int64_t ptsMs);
     void writeH264Packet(AVPacket& packet);

@@ -120,11 +120,6 @@ bool ParallelVideoEncoder::takeFrame(const PacketHandler& handler) {
     return true;
 }
 
-int64_t ParallelVideoEncoder::framesWaiting() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int64_t>(results_.size());
-}
-
 bool ParallelVideoEncoder::waitForFrame() {
     std::unique_lock lock(mutex_);
     progress_.wait(lock, [this] { return results_.empty() || results_.front().done; });

@@ -33,7 +33,6 @@ public:
     // handed over and not yet encoded at any time.
     CodecOpenResult open(const AVCodec* codec, const VideoEncoderSettings& settings, int workers,
                          size_t maxPictures);
-    bool isOpen() const { return !workers_.empty(); }
     // The first worker's codec (all are alike).
     const AVCodecContext* context() const;
 
@@ -43,8 +42,6 @@ public:
     // Hands over the packets of the oldest frame not taken yet, if it is encoded: true then.
     // False when it is not encoded yet or none is waiting.
     bool takeFrame(const PacketHandler& handler);
-    // Frames submitted and not taken yet.
-    int64_t framesWaiting() const;
     // Waits until the oldest frame not taken is encoded; false when none is waiting.
     bool waitForFrame();
     // A codec failed since open(): the file is incomplete.

@@ -75,6 +75,7 @@ bool OutputFile::create(const std::string& outputPath) {
         discard();
     }
     outputPath_ = outputPath;
+    flushed_ = false;
     std::string path;
     fd_ = createUnnamed(outputPath, path);
     unnamed_ = fd_.valid();
@@ -92,10 +93,11 @@ bool OutputFile::close() {
     if (!fd_.valid()) {
         return true;
     }
-    const bool flushed = ::fdatasync(fd_.get()) == 0;
     if (unnamed_) {
-        return flushed;
+        flushed_ = flushed_ || ::fdatasync(fd_.get()) == 0;
+        return flushed_;
     }
+    const bool flushed = ::fdatasync(fd_.get()) == 0;
     return ::close(fd_.release()) == 0 && flushed;
 }
 

@@ -30,7 +30,6 @@ public:
     // A path that opens the same file while it is written (for the muxer's read-back).
     const std::string& temporaryPath() const { return temporaryPath_; }
     bool exists() const { return !temporaryPath_.empty(); }
-    bool isUnnamed() const { return unnamed_; }
 
     // Flushes the file's data to disk; false when they cannot all be written. A named file is
     // closed; an unnamed one stays open until keep() or discard(), as closing it would free it.
@@ -50,6 +49,7 @@ private:
     std::string outputPath_;
     std::string temporaryPath_;
     bool unnamed_ = false;
+    bool flushed_ = false;  // an unnamed file's data are on the disk
 };
 
 }  // namespace morvane

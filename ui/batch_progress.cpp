@@ -51,11 +51,6 @@ void BatchProgress::stop() {
     fileCount_ = 0;
 }
 
-bool BatchProgress::probed() const {
-    std::lock_guard lock(mutex_);
-    return estimate_.has_value();
-}
-
 BatchProgress::Figures BatchProgress::tick(const ConversionJob& job, uint32_t nowTick) {
     Figures figures;
     const int done = job.filesDone;

@@ -39,9 +39,6 @@ public:
     // At each tick of a running batch.
     Figures tick(const ConversionJob& job, uint32_t nowTick);
 
-    // Whether the durations have all been read (for tests).
-    bool probed() const;
-
 private:
     DurationProbe probe_;
     size_t fileCount_ = 0;
