@@ -343,13 +343,6 @@ TEST(Conversion, AFolderBatchConvertsTheVideosAndFailsTheRest) {
         }
         EXPECT_EQ(found, times) << piece << "\nin the log:\n" << log;
     }
-
-    EngineHarness empty;
-    std::filesystem::create_directories(empty.dir() / "nothing/sub");
-    empty.convertFolder(empty.dir() / "nothing");
-    ASSERT_TRUE(empty.convert());
-    EXPECT_EQ(empty.logText(), "No files found in " + (empty.dir() / "nothing").string() + ".\n\n");
-    EXPECT_FALSE(empty.runner().isRunning());
 }
 
 TEST(Conversion, SkipsAndRefusesWhatIsNotARegularFile) {

@@ -25,11 +25,8 @@ struct YuvPicture {
     int vAt(int x, int row) const { return v[static_cast<size_t>(row) * cStride + x]; }
     bool operator==(const YuvPicture&) const = default;
 
-    int yStride;
-    int cStride;
-    std::vector<uint8_t> y;
-    std::vector<uint8_t> u;
-    std::vector<uint8_t> v;
+    int yStride, cStride;
+    std::vector<uint8_t> y, u, v;
 };
 
 // The view of a frame in the grabber's layout (bottom-up rows padded to 4 bytes).

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -39,22 +38,22 @@ TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffectAndAWaitIsWoken) 
     CountingSemaphore empty(0, 10);
     EXPECT_FALSE(empty.tryAcquireFor(milliseconds(20)));
 
-    std::atomic<int> taken{0};
     Thread waiter([&] {
         empty.acquire();
         empty.acquire();
-        taken = 2;
-        return 0;
+        return 2;
     });
     EXPECT_TRUE(empty.release(2));
     if (!waiter.waitForEnd(milliseconds(60000))) {
         test::failAndEnd("the waiter was not woken within 60 s");
     }
-    EXPECT_EQ(taken, 2);
+    EXPECT_EQ(waiter.exitCode(), 2);
     EXPECT_EQ(empty.count(), 0);
 }
 
-TEST(AutoResetEvent, ASignalIsTakenByOneWaitOnly) {
+// A signal is taken by one wait only. A thread reports itself still active until its body
+// returns, and a wait for its end ends with the body, without a join.
+TEST(Thread, ReportsStillActiveUntilItsBodyReturnsAndAnEventWakesOneWait) {
     AutoResetEvent event;
     EXPECT_FALSE(event.waitFor(milliseconds(10)));
     event.set();
@@ -62,25 +61,17 @@ TEST(AutoResetEvent, ASignalIsTakenByOneWaitOnly) {
     EXPECT_TRUE(event.waitFor(milliseconds(0)));
     EXPECT_FALSE(event.waitFor(milliseconds(10)));
 
-    Thread setter([&] {
-        event.set();
-        return 0;
-    });
-    EXPECT_TRUE(event.waitFor(milliseconds(60000))) << "the signal did not come within 60 s";
-}
-
-TEST(Thread, ReportsStillActiveUntilItsBodyReturns) {
-    AutoResetEvent release;
+    AutoResetEvent reply;
     Thread thread([&] {
-        release.wait();
+        event.wait();
+        reply.set();
         return 7;
     });
     EXPECT_TRUE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), Thread::kStillActive);
     EXPECT_FALSE(thread.waitForEnd(milliseconds(10)));
-
-    release.set();
-    // The wait ends with the body, without a join.
+    event.set();
+    EXPECT_TRUE(reply.waitFor(milliseconds(60000))) << "the signal did not come within 60 s";
     if (!thread.waitForEnd(milliseconds(60000))) {
         test::failAndEnd("the body did not end within 60 s");
     }
@@ -119,11 +110,7 @@ TEST(XdgFolders, TakeAbsoluteFoldersOnlyAndFallBackToTheDefaults) {
 TEST(BufferPool, RecyclesReleasedBuffersOnlyAndOutlivesNone) {
     auto pool = BufferPool::create(4000);
     ByteBuffer held = pool->take(1000);
-    uint8_t* released = nullptr;
-    {
-        ByteBuffer buffer = pool->take(1000);
-        released = buffer.get();
-    }
+    const uint8_t* released = pool->take(1000).get();  // and released at once
     // Had the pool freed the buffer instead of keeping it, this would take its memory.
     const OwnedBytes unpooled = allocateBytes(1000);
     ByteBuffer again = pool->take(1000);

@@ -8,10 +8,13 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "settings/setting_keys.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
+#include "settings/settings_rules.h"
 #include "settings/settings_store.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
@@ -27,6 +30,8 @@ std::unique_ptr<SettingsStore> storeAt(const std::filesystem::path& path) {
     return std::make_unique<SettingsStore>(std::make_unique<FileSettingsBacking>(path));
 }
 
+// A name holds one value of one type: setting the other type replaces it, and reading it as the
+// other type finds nothing. A text ends at its first NUL; an empty text is a value.
 TEST(SettingsFile, TextsAndNumbersSurviveARoundTripThroughASymbolicLink) {
     TempDir dir;
     const auto path = dir / "settings.reg";
@@ -43,12 +48,15 @@ TEST(SettingsFile, TextsAndNumbersSurviveARoundTripThroughASymbolicLink) {
     const std::vector<std::pair<std::string, int32_t>> numbers{
         {"Minus one", -1}, {"Zero", 0}, {"Largest", 2147483647}, {"Smallest", -2147483647 - 1}};
     auto store = storeAt(path);
+    store->setNumber("Quote", 1);
+    store->setText("Zero", "0");
     for (const auto& [name, text] : texts) {
         store->setText(name, text);
     }
     for (const auto& [name, number] : numbers) {
         store->setNumber(name, number);
     }
+    store->setText("Nul", std::string_view("\0b", 2));
     ASSERT_TRUE(store->writeAll());
     EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the link was replaced";
     const std::string file = readFile(dir / "real.reg");
@@ -57,11 +65,17 @@ TEST(SettingsFile, TextsAndNumbersSurviveARoundTripThroughASymbolicLink) {
     EXPECT_NE(file.find("\"Lines\"=\"one\\ntwo\\r\\nthree\\n\"\n"), std::string::npos);
 
     auto reloaded = storeAt(path);
-    for (const auto& [name, text] : texts) {
-        EXPECT_EQ(reloaded->getText(name), text) << name;
-    }
-    for (const auto& [name, number] : numbers) {
-        EXPECT_EQ(reloaded->getNumber(name), number) << name;
+    for (const SettingsStore* held : {store.get(), reloaded.get()}) {
+        for (const auto& [name, text] : texts) {
+            EXPECT_EQ(held->getText(name), text) << name;
+            EXPECT_EQ(held->getNumber(name), -1) << name;
+        }
+        for (const auto& [name, number] : numbers) {
+            EXPECT_EQ(held->getNumber(name), number) << name;
+            EXPECT_EQ(held->getText(name), "") << name;
+        }
+        EXPECT_TRUE(held->holds("Nul"));
+        EXPECT_EQ(held->getText("Nul"), "");
     }
 }
 
@@ -123,34 +137,21 @@ TEST(SettingsFile, KeepsOtherLinesSkipsMalformedOnesAndWritesAllWhenTheStoreGoes
                   kept + "\"Audio Mode\"=dword:00000000\n\"Destination Path\"=\"/out\"\n");
 }
 
-TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolderOrGoesOnWithout) {
+// The first run makes the private folder and file, or goes on without them; a failed write leaves
+// the old file whole.
+TEST(SettingsFile, FirstRunCreatesThePrivateFileAndFolderAndAFailedWriteLeavesTheOldFileWhole) {
     TempDir dir;
     const auto folder = dir / "config/morvane";
-    auto store = storeAt(folder / "settings.reg");
-
+    const auto path = folder / "settings.reg";
+    auto store = storeAt(path);
     using std::filesystem::perms;
     EXPECT_EQ(status(folder).permissions(), perms::owner_all);
-    EXPECT_EQ(status(folder / "settings.reg").permissions(),
-              perms::owner_read | perms::owner_write);
-    EXPECT_EQ(readFile(folder / "settings.reg"), "");
+    EXPECT_EQ(status(path).permissions(), perms::owner_read | perms::owner_write);
+    EXPECT_EQ(readFile(path), "");
 
-    // A folder that cannot be made leaves the store on what it holds.
-    writeFile(dir / "not-a-folder", "");
-    auto homeless = storeAt(dir / "not-a-folder/morvane/settings.reg");
-    EXPECT_FALSE(homeless->load());
-    homeless->setNumber("Width", 640);
-    EXPECT_FALSE(homeless->writeAll());
-    EXPECT_EQ(homeless->getNumber("Width"), 640);
-}
-
-TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
-    TempDir dir;
-    const auto path = dir / "settings.reg";
-    auto store = storeAt(path);
     store->setText("Source", "/old");
     ASSERT_TRUE(store->writeAll());
     const std::string before = readFile(path);
-
     // A file-size limit below the new text makes the write fail as a full disk would.
     store->setText("Source", std::string(64 * 1024, 'x'));
     struct rlimit saved {};
@@ -162,11 +163,18 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFileWhole) {
     const bool written = store->writeAll();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previousHandler);
-
     EXPECT_FALSE(written);
     EXPECT_EQ(readFile(path), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
         << "a temporary file is left behind";
+
+    // A folder that cannot be made leaves the store on what it holds.
+    writeFile(dir / "not-a-folder", "");
+    auto homeless = storeAt(dir / "not-a-folder/morvane/settings.reg");
+    EXPECT_FALSE(homeless->load());
+    homeless->setNumber("Width", 640);
+    EXPECT_FALSE(homeless->writeAll());
+    EXPECT_EQ(homeless->getNumber("Width"), 640);
 }
 
 TEST(SettingsFile, ConcurrentWritersNeitherTearTheFileNorLoseAValue) {
@@ -211,29 +219,79 @@ TEST(SettingsFile, ConcurrentWritersNeitherTearTheFileNorLoseAValue) {
         << "a temporary file is left behind";
 }
 
-TEST(SettingsStore, ANameHoldsOneValueOfOneType) {
-    SettingsStore store(nullptr);
-    store.setText("Source", "C:\\a\\b.avi");
-    store.setNumber("Width", 320);
-    // Reading a name as the other type finds nothing; setting it replaces the type.
-    EXPECT_EQ(store.getNumber("Source"), -1);
-    EXPECT_EQ(store.getText("Width"), "");
-    store.setText("Width", "wide");
-    EXPECT_EQ(store.getNumber("Width"), -1);
-    EXPECT_EQ(store.getText("Width"), "wide");
-
-    // A text ends at its first NUL; an empty text is a value.
-    store.setText("Destination File", std::string_view("\0b", 2));
-    EXPECT_TRUE(store.holds("Destination File"));
-    EXPECT_EQ(store.getText("Destination File"), "");
-}
-
 TEST(SettingsLocation, FollowsXdgConfigHomeOnlyWhenAbsolute) {
     EXPECT_EQ(settingsFilePath("/x/cfg", "/home/ann"), "/x/cfg/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath(nullptr, "/home/ann"), "/home/ann/.config/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath("", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath("cfg", "/home/ann"), "/home/ann/.config/morvane/settings.reg");
     EXPECT_EQ(settingsFilePath(nullptr, nullptr), "");
+}
+
+const char* const kCompleteFile =
+    "\"Size Mode\"=dword:00000004\n\"Width\"=dword:00000280\n\"Height\"=dword:000001e0\n"
+    "\"Profile\"=dword:00000003\n\"Video Quality\"=dword:000002bc\n"
+    "\"Audio Quality\"=dword:00000080\n\"Custom Video Quality\"=dword:000003e8\n"
+    "\"Custom Audio Quality\"=dword:00000040\n\"Mode\"=dword:00000001\n"
+    "\"Audio Mode\"=dword:00000001\n\"Custom Audio Mode\"=dword:00000002\n"
+    "\"Source\"=\"/in\"\n\"Source Directory\"=\"/in\"\n";
+
+// A complete file is kept, and on it only a table row is selected and the Custom row is seeded
+// from the custom keys.
+TEST(SettingsRules, ACompleteFileIsKeptAndAnyMissingOrInvalidNumberResetsEverything) {
+    TempDir dir;
+    const auto storeWith = [&dir](const std::string& content) {
+        writeFile(dir / "settings.reg", content);
+        return storeAt(dir / "settings.reg");
+    };
+    auto complete = storeWith(kCompleteFile);
+    loadAndValidate(*complete);
+    EXPECT_EQ(complete->getNumber(keys::kSizeMode), 4);
+    EXPECT_EQ(complete->getNumber(keys::kWidth), 640);
+    EXPECT_EQ(complete->getText(keys::kSource), "/in");
+    selectProfile(*complete, ProfileTable::kRowCount);
+    EXPECT_EQ(complete->getNumber(keys::kProfile), 3);
+    ProfileTable seeded;
+    seedCustomRow(*complete, seeded);
+    const Profile& custom = seeded.row(ProfileTable::kCustomRow);
+    EXPECT_EQ(std::tuple(custom.videoKbps, custom.audioKbps, custom.audioMode, custom.channels),
+              std::tuple(1000, 64, kAudioDisabled, 0));
+
+    SettingsStore defaults(nullptr);
+    resetToDefaults(defaults);
+    // -1 counts as missing; an index that names no table row would read past the tables.
+    const std::pair<std::string, std::string> kBroken[] = {
+        {"\"Custom Audio Mode\"=dword:00000002\n", ""},
+        {"\"Width\"=dword:00000280\n", ""},
+        {"\"Mode\"=dword:00000001", "\"Mode\"=dword:ffffffff"},
+        {"\"Profile\"=dword:00000003", "\"Profile\"=dword:00000005"},
+        {"\"Size Mode\"=dword:00000004", "\"Size Mode\"=dword:ffffffff"},
+        {"\"Size Mode\"=dword:00000004", "\"Size Mode\"=dword:00000007"}};
+    for (const auto& [line, replacement] : kBroken) {
+        SCOPED_TRACE(line + " made " + replacement);
+        std::string content = kCompleteFile;
+        content.replace(content.find(line), line.size(), replacement);
+        auto store = storeWith(content);
+        loadAndValidate(*store);
+        for (const std::string_view key :
+             {keys::kSizeMode, keys::kWidth, keys::kHeight, keys::kProfile, keys::kVideoQuality,
+              keys::kAudioQuality, keys::kCustomVideoQuality, keys::kCustomAudioQuality,
+              keys::kMode, keys::kAudioMode, keys::kCustomAudioMode, keys::kSource,
+              keys::kSourceFile, keys::kDestinationPath, keys::kDestinationFile}) {
+            EXPECT_TRUE(store->value(key) == defaults.value(key)) << key << " is not reset";
+        }
+        EXPECT_EQ(store->getText(keys::kSourceDirectory), "/in");
+    }
+
+    // "Codec" came later: missing it means Sorenson Spark, and a value that names no format is
+    // brought back to it without touching the rest.
+    for (const std::string codec : {"", "\"Codec\"=dword:00000001\n", "\"Codec\"=\"h264\"\n",
+                                    "\"Codec\"=dword:ffffffff\n", "\"Codec\"=dword:00000007\n"}) {
+        SCOPED_TRACE(codec);
+        auto store = storeWith(kCompleteFile + codec);
+        loadAndValidate(*store);
+        EXPECT_EQ(store->getNumber(keys::kCodec), codec.find("01") != std::string::npos ? 1 : 0);
+        EXPECT_EQ(store->getNumber(keys::kWidth), 640) << "the rest is lost";
+    }
 }
 
 }  // namespace

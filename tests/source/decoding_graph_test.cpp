@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "log/conversion_log.h"
 #include "pixels/bitmap_layout.h"
@@ -29,11 +30,8 @@ namespace morvane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::callFromAnotherThread;
 using test::ClipRecipe;
-using test::readFile;
 using test::TempDir;
-using test::waitUntil;
 using test::writeClip;
 
 constexpr int64_t kSecond = 10000000;
@@ -42,8 +40,7 @@ constexpr int64_t kSecond = 10000000;
 class GraphHarness {
 public:
     struct Sample {
-        int64_t start;
-        int64_t stop;
+        int64_t start, stop;
         size_t size;
         bool picture;  // the decoded picture came with the frame
     };
@@ -135,11 +132,12 @@ private:
     int64_t largestAudioLead_ = INT64_MIN;
 };
 
-ClipRecipe clip(const char* container, const char* video, const char* audio) {
+ClipRecipe clip(const char* container, const char* video, const char* audio, double seconds = 2.0) {
     ClipRecipe recipe;
     recipe.container = container;
     recipe.videoCodec = video;
     recipe.audioCodec = audio;
+    recipe.seconds = seconds;
     return recipe;
 }
 
@@ -157,14 +155,13 @@ std::vector<float> toneOf(const std::vector<uint8_t>& pcm, int channels, int bit
 
 // Every container and codec decodes into RGB frames and the PCM asked for, and so does sound of
 // any layout; the size and rate come from the video stream also when the audio stream comes
-// first.
+// first. Without sound that can be had or that is asked for, the graph goes on with its message.
 TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
-    ClipRecipe audioFirst = clip("matroska", "mpeg4", "aac");
+    ClipRecipe audioFirst = clip("matroska", "mpeg4", "aac", 1.0);
     audioFirst.audioFirst = true;
     audioFirst.frameRateNum = 30000;
     audioFirst.frameRateDen = 1001;
-    audioFirst.seconds = 1.0;
-    ClipRecipe sixChannelsInTwoStreams = clip("matroska", "mpeg4", "aac");
+    ClipRecipe sixChannelsInTwoStreams;
     sixChannelsInTwoStreams.sampleRate = 48000;
     sixChannelsInTwoStreams.channels = 6;
     sixChannelsInTwoStreams.audioStreams = 2;
@@ -172,33 +169,35 @@ TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
     mono8kHz.sampleRate = 8000;
     mono8kHz.channels = 1;
     mono8kHz.toneHz = 300;
-    struct Format {
-        const char* file;
-        ClipRecipe recipe;
-        PcmFormat asked = {44100, 2, 16};
-    };
-    for (const Format& format : {Format{"clip.mp4", clip("mp4", "libx264", "aac")},
-                                 Format{"clip.avi", clip("avi", "mpeg4", "libmp3lame")},
-                                 Format{"clip.webm", clip("webm", "libvpx", "libvorbis")},
-                                 Format{"audio-first.mkv", audioFirst},
-                                 Format{"six.mkv", sixChannelsInTwoStreams, {44100, 2, 32}},
-                                 Format{"mono.mkv", mono8kHz, {22050, 1, 16}}}) {
-        SCOPED_TRACE(format.file);
+    const PcmFormat stereo = {44100, 2, 16};
+    const std::tuple<const char*, ClipRecipe, PcmFormat> formats[] = {
+        {"clip.mp4", clip("mp4", "libx264", "aac"), stereo},
+        {"clip.avi", clip("avi", "mpeg4", "libmp3lame"), stereo},
+        {"clip.webm", clip("webm", "libvpx", "libvorbis"), stereo},
+        {"audio-first.mkv", audioFirst, stereo},
+        {"six.mkv", sixChannelsInTwoStreams, {44100, 2, 32}},
+        {"mono.mkv", mono8kHz, {22050, 1, 16}},
+        {"silent.mkv", clip("matroska", "mpeg4", ""), stereo},
+        {"disabled.mkv", ClipRecipe(), {22050, 0, 16}},
+        {"six-asked.mkv", ClipRecipe(), {44100, 6, 16}}};  // a layout no profile has
+    for (const auto& [file, recipe, asked] : formats) {
+        SCOPED_TRACE(file);
+        const bool sound =
+            !recipe.audioCodec.empty() && (asked.channels == 1 || asked.channels == 2);
         TempDir dir;
-        const ClipRecipe& recipe = format.recipe;
-        const PcmFormat& asked = format.asked;
-        writeClip(dir / format.file, recipe);
+        writeClip(dir / file, recipe);
         GraphHarness harness;
-        ASSERT_TRUE(harness.build(dir / format.file, asked)) << harness.logText();
+        ASSERT_TRUE(harness.build(dir / file, asked)) << harness.logText();
         const double rate = static_cast<double>(recipe.frameRateNum) / recipe.frameRateDen;
         EXPECT_EQ(harness.graph().frameWidth(), 320);
         EXPECT_EQ(harness.graph().frameHeight(), 240);
         EXPECT_NEAR(av_q2d(harness.graph().frameRate()), rate, 0.01);
-        EXPECT_TRUE(harness.graph().audioEnabled());
+        EXPECT_EQ(harness.graph().audioEnabled(), sound);
         EXPECT_NEAR(static_cast<double>(harness.graph().duration()), recipe.seconds * kSecond,
                     0.1 * kSecond);
         ASSERT_TRUE(harness.runToEnd());
-        EXPECT_EQ(harness.logText(), "");
+        EXPECT_EQ(harness.logText(), sound ? "" : DecodingGraph::kAudioRefused);
+        EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
 
         const auto video = harness.video();
         ASSERT_EQ(video.size(), static_cast<size_t>(std::lround(recipe.seconds * rate)));
@@ -211,7 +210,10 @@ TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
             }
         }
         const auto audio = harness.audio();
-        ASSERT_FALSE(audio.empty());
+        ASSERT_EQ(audio.empty(), !sound);
+        if (!sound) {
+            continue;
+        }
         EXPECT_LT(std::abs(audio.front().start), kSecond / 10);
         for (size_t i = 1; i < audio.size(); ++i) {
             EXPECT_GE(audio[i].start, audio[i - 1].start);
@@ -224,46 +226,21 @@ TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
         EXPECT_NEAR(static_cast<double>(tone.size()) / sampleRate, recipe.seconds, 0.07);
         const std::vector<float> middle(tone.begin() + sampleRate / 5, tone.end() - sampleRate / 5);
         EXPECT_NEAR(test::estimateFrequency(middle, sampleRate), recipe.toneHz, 3.0);
-        EXPECT_GE(harness.graph().currentPosition(), harness.graph().duration());
-    }
-}
-
-TEST(DecodingGraph, GoesOnWithoutAudioThatCannotBeHad) {
-    TempDir dir;
-    writeClip(dir / "silent.mkv", clip("matroska", "mpeg4", ""));
-    writeClip(dir / "clip.mkv", clip("matroska", "mpeg4", "aac"));
-
-    for (const auto& [file, audio] :
-         {std::pair{"silent.mkv", PcmFormat{44100, 2, 16}},
-          std::pair{"clip.mkv", PcmFormat{22050, 0, 16}},     // audio disabled
-          std::pair{"clip.mkv", PcmFormat{44100, 6, 16}}}) {  // a layout no profile has
-        GraphHarness harness;
-        ASSERT_TRUE(harness.build(dir / file, audio)) << file;
-        EXPECT_FALSE(harness.graph().audioEnabled());
-        EXPECT_EQ(harness.logText(), DecodingGraph::kAudioRefused);
-        ASSERT_TRUE(harness.runToEnd());
-        EXPECT_EQ(harness.video().size(), 50U);
-        EXPECT_EQ(harness.audioCount(), 0U);
     }
 }
 
 TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
     // Uneven spacing, then a jump of five seconds; and times from below zero.
     static constexpr double kUneven[10] = {0, 0.03, 0.09, 0.1, 0.16, 5.0, 5.04, 5.1, 5.11, 5.2};
-    struct Case {
-        const char* name;
-        double (*time)(int index);
-        bool belowZero;
-    };
-    for (const Case& c :
-         {Case{"uneven", [](int index) { return kUneven[index]; }, false},
-          Case{"below zero", [](int index) { return -0.2 + index * 0.04; }, true}}) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, double (*)(int), bool> cases[] = {
+        {"uneven", [](int index) { return kUneven[index]; }, false},
+        {"below zero", [](int index) { return -0.2 + index * 0.04; }, true}};
+    for (const auto& [name, timeAt, belowZero] : cases) {
+        SCOPED_TRACE(name);
         TempDir dir;
-        ClipRecipe recipe = clip("matroska", "mpeg4", "");
-        recipe.seconds = 0.4;
-        recipe.frameTime = c.time;
-        recipe.keepNegativeTimes = c.belowZero;
+        ClipRecipe recipe = clip("matroska", "mpeg4", "", 0.4);
+        recipe.frameTime = timeAt;
+        recipe.keepNegativeTimes = belowZero;
         writeClip(dir / "times.mkv", recipe);
         GraphHarness harness;
         ASSERT_TRUE(harness.build(dir / "times.mkv"));
@@ -271,31 +248,15 @@ TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
         const auto video = harness.video();
         ASSERT_EQ(video.size(), 10U);
         for (int i = 0; i < 10; ++i) {
-            EXPECT_NEAR(static_cast<double>(video[i].start) / kSecond, c.time(i) - c.time(0),
-                        0.0001)
-                << i;
+            EXPECT_NEAR(video[i].start / double{kSecond}, timeAt(i) - timeAt(0), 0.0001) << i;
         }
     }
 }
 
-// A handler's answer drops the sample or ends the branch. However slowly the video handler
-// answers, audio keeps in step with the frames instead of racing ahead, so that the samples of
-// both reach the handlers about in time order.
-TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
+// A failure from a handler ends its branch; the other goes on to the end.
+TEST(DecodingGraph, AHandlersFailureEndsItsBranch) {
     TempDir dir;
-    writeClip(dir / "clip.mkv", clip("matroska", "mpeg4", "aac"));
-
-    GraphHarness dropping;
-    dropping.videoAnswer = [](size_t) {
-        std::this_thread::sleep_for(4ms);
-        return kFalse;
-    };
-    ASSERT_TRUE(dropping.build(dir / "clip.mkv"));
-    ASSERT_TRUE(dropping.runToEnd());
-    EXPECT_EQ(dropping.videoCount(), 50U);
-    EXPECT_NEAR(static_cast<double>(dropping.audio().back().stop), 2.0 * kSecond, 0.1 * kSecond);
-    EXPECT_LE(dropping.largestAudioLead(), kSecond * 3 / 10);
-
+    writeClip(dir / "clip.mkv", ClipRecipe());
     GraphHarness ending;
     ending.videoAnswer = [](size_t index) { return index == 9 ? -1 : kOk; };
     ASSERT_TRUE(ending.build(dir / "clip.mkv"));
@@ -304,10 +265,12 @@ TEST(DecodingGraph, HandlerAnswersDropOrEndTheBranch) {
     EXPECT_NEAR(static_cast<double>(ending.pcm().size()) / 4, 2.0 * 44100, 3000);
 }
 
+// A handler that drops its samples does not end the branch. However slowly the video handler
+// answers, audio keeps in step with the frames instead of racing ahead, so that the samples of
+// both reach the handlers about in time order.
 TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
     TempDir dir;
-    ClipRecipe recipe = clip("matroska", "mpeg4", "aac");
-    recipe.seconds = 20.0;
+    ClipRecipe recipe = clip("matroska", "mpeg4", "aac", 20.0);
     recipe.width = 160;
     recipe.height = 120;
     writeClip(dir / "long.mkv", recipe);
@@ -315,14 +278,14 @@ TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
     // Slow handlers, so that the graph is mid-file when it is paused and stopped.
     harness.videoAnswer = [](size_t) {
         std::this_thread::sleep_for(2ms);
-        return kOk;
+        return kFalse;
     };
     ASSERT_TRUE(harness.build(dir / "long.mkv"));
     harness.graph().run();
-    ASSERT_TRUE(waitUntil([&] { return harness.videoCount() >= 20; }))
+    ASSERT_TRUE(test::waitUntil([&] { return harness.videoCount() >= 20; }))
         << "20 frames did not arrive within 60 s";
 
-    callFromAnotherThread([&] { harness.graph().pause(); }, "pause()");
+    test::callFromAnotherThread([&] { harness.graph().pause(); }, "pause()");
     // Each branch may still hand on the one sample it had taken past the gate, and no more,
     // however long the pause; a graph that ran on would show it within this time.
     const size_t pausedVideo = harness.videoCount() + 1;
@@ -332,9 +295,9 @@ TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
     EXPECT_LE(harness.audioCount(), pausedAudio);
 
     harness.graph().run();
-    ASSERT_TRUE(waitUntil([&] { return harness.videoCount() >= pausedVideo + 20; }))
+    ASSERT_TRUE(test::waitUntil([&] { return harness.videoCount() >= pausedVideo + 20; }))
         << "the graph did not go on within 60 s of the pause";
-    callFromAnotherThread([&] { harness.graph().stop(); }, "stop()");
+    test::callFromAnotherThread([&] { harness.graph().stop(); }, "stop()");
     const size_t stoppedAt = harness.videoCount();
     EXPECT_TRUE(harness.graph().waitForCompletion(0ms));
     EXPECT_FALSE(harness.graph().completed());
@@ -346,6 +309,7 @@ TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
         EXPECT_EQ(video[i].start - video[i - 1].start, kSecond / 25) << i;
     }
     EXPECT_EQ(harness.videoCount(), stoppedAt);
+    EXPECT_LE(harness.largestAudioLead(), kSecond * 3 / 10);
 }
 
 // What holds no video that can be used is refused with its message; a broken file is decoded as
@@ -353,12 +317,11 @@ TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
 TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUseAndDecodesBrokenFilesAsFarAsTheyGo) {
     TempDir dir;
     writeClip(dir / "good.mkv", clip("matroska", "libx264", "aac"));
-    const std::string good = readFile(dir / "good.mkv");
+    const std::string good = test::readFile(dir / "good.mkv");
     writeClip(dir / "audio-only.mkv", clip("matroska", "", "aac"));
-    ClipRecipe huge = clip("nut", "rawvideo", "");
+    ClipRecipe huge = clip("nut", "rawvideo", "", 0.2);
     huge.width = 8200;
     huge.height = 2;
-    huge.seconds = 0.2;
     writeClip(dir / "huge.nut", huge);
     std::filesystem::create_directories(dir / "dir.avi");
     const auto flipped = [&good](size_t from, size_t to) {
@@ -370,12 +333,9 @@ TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUseAndDecodesBrokenFilesAsFarAsT
         }
         return bytes;
     };
-    struct Input {
-        const char* file;
-        std::optional<std::string> bytes;  // none: as made above, or missing
-        bool refused;                      // whether the graph must refuse it outright
-    };
-    const Input inputs[] = {
+    // Each file with its bytes (none: as made above, or missing), and whether the graph must
+    // refuse it outright.
+    const std::tuple<const char*, std::optional<std::string>, bool> inputs[] = {
         {"missing.avi", std::nullopt, true},
         {"audio-only.mkv", std::nullopt, true},
         {"huge.nut", std::nullopt, true},
@@ -388,15 +348,15 @@ TEST(DecodingGraph, RefusesWhatHoldsNoVideoItCanUseAndDecodesBrokenFilesAsFarAsT
         {"cut-at-99-percent.avi", good.substr(0, good.size() * 99 / 100), false},
         {"corrupt-middle.avi", flipped(good.size() / 3, good.size() / 2), false},
         {"corrupt-everywhere.avi", flipped(64, good.size()), false}};
-    for (const Input& input : inputs) {
-        SCOPED_TRACE(input.file);
-        if (input.bytes) {
-            test::writeFile(dir / input.file, *input.bytes);
+    for (const auto& [file, bytes, refused] : inputs) {
+        SCOPED_TRACE(file);
+        if (bytes) {
+            test::writeFile(dir / file, *bytes);
         }
         GraphHarness harness;
-        const bool built = harness.build(dir / input.file);
+        const bool built = harness.build(dir / file);
         EXPECT_TRUE(built || harness.logText() == DecodingGraph::kNoVideo) << harness.logText();
-        EXPECT_FALSE(built && input.refused);
+        EXPECT_FALSE(built && refused);
         if (built) {
             harness.runToEnd(30s);
             EXPECT_LE(harness.video().size(), 50U);
@@ -424,18 +384,15 @@ TEST(DecodingGraph, TurnedClipsComeOutUprightAtTheTurnedSize) {
         SCOPED_TRACE(c.file);
         const bool raw = std::strstr(c.file, ".mov") != nullptr;
         TempDir dir;
-        ClipRecipe turned = clip(raw ? "mov" : "mp4", raw ? "rawvideo" : "libx264", "");
+        ClipRecipe turned = clip(raw ? "mov" : "mp4", raw ? "rawvideo" : "libx264", "", 0.2);
         turned.width = std::max(c.width, c.height);
         turned.height = std::min(c.width, c.height);
-        turned.seconds = 0.2;
         turned.rotation = c.rotation;
-        turned.paint = [width = turned.width, height = turned.height](int, uint8_t* bgr,
-                                                                      int stride) {
-            for (int row = 0; row < height; ++row) {
-                for (int column = 0; column < width; ++column) {
-                    const bool block = row < height / 4 && column < width / 4;
-                    std::memcpy(bgr + row * stride + 3 * column, (block ? kBlock : kGrey).data(),
-                                3);
+        turned.paint = [w = turned.width, h = turned.height](int, uint8_t* bgr, int stride) {
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const bool block = y < h / 4 && x < w / 4;
+                    std::memcpy(bgr + y * stride + 3 * x, (block ? kBlock : kGrey).data(), 3);
                 }
             }
         };
@@ -451,12 +408,11 @@ TEST(DecodingGraph, TurnedClipsComeOutUprightAtTheTurnedSize) {
         const bool direct = !raw && haveAvx2();
         ASSERT_EQ(harness.video().size(), 5U);
         for (const GraphHarness::Sample& sample : harness.video()) {
-            EXPECT_EQ(sample.size, stride * c.height);
+            ASSERT_EQ(sample.size, stride * c.height);
             EXPECT_EQ(sample.picture, direct);
         }
         // Rows bottom-up, of blue, green and red, padded with zeros.
         const auto frame = harness.firstFrame();
-        ASSERT_EQ(frame.size(), stride * c.height);
         for (size_t row = 0; row < static_cast<size_t>(c.height); ++row) {
             EXPECT_TRUE(std::all_of(frame.begin() + row * stride + 3 * c.width,
                                     frame.begin() + (row + 1) * stride,
@@ -491,16 +447,9 @@ TEST(SampleGrabber, ComparesOnlyWhatTheAcceptedTypeNames) {
     EXPECT_EQ(anything.getConnectionType(type), kOk);
     EXPECT_EQ(type.wave.samplesPerSec, 8000U);
 
-    SampleGrabber video;
-    video.acceptOnlyType(MediaType::rgb24Video());
-    MediaType sized = MediaType::rgb24Video();
-    sized.formatType = FormatType::VideoInfo;
-    sized.width = 640;
-    EXPECT_EQ(video.connect(sized), kOk);
-    EXPECT_EQ(video.connect(MediaType::pcmAudio(44100, 2, 16)), kTypeNotAccepted);
-
     SampleGrabber audio;
     audio.acceptOnlyType(MediaType::pcmAudio(44100, 2, 16));
+    EXPECT_EQ(audio.connect(MediaType::rgb24Video()), kTypeNotAccepted);
     MediaType otherAlignment = MediaType::pcmAudio(44100, 2, 16);
     otherAlignment.wave.blockAlign = 7;
     otherAlignment.wave.avgBytesPerSec = 1;

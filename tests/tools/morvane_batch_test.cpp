@@ -242,7 +242,7 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
 
 TEST(MorvaneBatch, FailsABatchThatConvertsNothing) {
     test::TempDir dir;
-    fs::create_directories(dir / "empty");
+    fs::create_directories(dir / "empty/sub");  // subfolders are not looked into
     writeSettings(dir, 1, "Source", dir / "empty");
 
     const auto [status, output] = runBatch(dir);

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <ranges>
 #include <string>
 #include <vector>
 
@@ -16,12 +18,14 @@
 
 #include "log/conversion_log.h"
 #include "platform/auto_reset_event.h"
+#include "platform/tick_count.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_file.h"
 #include "tests/support/media_writer.h"
 #include "tests/support/recording_log_window.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/fake_dialog.h"
+#include "ui/dialog_template.h"
 
 namespace morvane::ui {
 namespace {
@@ -44,7 +48,7 @@ public:
     void batchEnded() override { ended.set(); }
     void keepResponsive() override { released.set(); }
 
-    morvane::test::RecordingLogWindow recorded;
+    test::RecordingLogWindow recorded;
     AutoResetEvent ended;
     AutoResetEvent released;
     std::atomic<bool> holdDone{false};
@@ -58,7 +62,7 @@ protected:
         log_.setWindow(&side_);
     }
 
-    morvane::test::TempDir dir_;
+    test::TempDir dir_;
     SettingsStore settings_{std::make_unique<FileSettingsBacking>(dir_ / "settings.reg")};
     ProfileTable profiles_;
     SourceFileList sources_;
@@ -68,22 +72,16 @@ protected:
         settings_, profiles_, sources_,
         log_,      side_,     [](int status) { ADD_FAILURE() << "fatal end, status " << status; },
         {}};
-    morvane::test::FakeDialog fake_;
+    test::FakeDialog fake_;
     DialogController controller_{services_, profiles_, fake_, fake_};
     SettingsPanel& panel_ = controller_.panel();
 
-    // Runs `action` on controls primed to the opposite of what is expected, so that only a
-    // control the panel really sets passes.
+    // The controls that `action` enables or disables, and how.
     template <class Action>
-    void expectEnabledAfter(Action action, const std::map<ControlId, bool>& expected,
-                            const std::string& what) {
-        for (const auto& [id, enabled] : expected) {
-            fake_.enabled[id] = !enabled;
-        }
+    std::map<ControlId, bool> enabledBy(Action action) {
+        fake_.enabled.clear();
         action();
-        for (const auto& [id, enabled] : expected) {
-            EXPECT_EQ(fake_.isEnabled(id), enabled) << "control " << id << ", " << what;
-        }
+        return fake_.enabled;
     }
 
     // Whether the Custom row converts with this audio mode, channels included.
@@ -108,10 +106,10 @@ TEST_F(DialogControllerTest, InitialiseShowsTheStoredSettings) {
     for (const auto& [list, item] : chosen) {
         EXPECT_EQ(fake_.lists[list].at(fake_.selected[list]), item);
     }
-    const morvane::test::ControlTexts texts{
-        {kSourceField, "/clips/a.avi"}, {kDestinationField, "/out"}, {kFileNameField, "a.flv"},
-        {kWidthField, "320"},           {kHeightField, "240"},       {kVideoQualityField, "700"},
-        {kAudioQualityField, "128"}};
+    const test::ControlTexts texts{{kSourceField, "/clips/a.avi"}, {kDestinationField, "/out"},
+                                   {kFileNameField, "a.flv"},      {kWidthField, "320"},
+                                   {kHeightField, "240"},          {kVideoQualityField, "700"},
+                                   {kAudioQualityField, "128"}};
     EXPECT_EQ(fake_.texts, texts);
     EXPECT_EQ(settings_.getText(keys::kSource), "/clips/a.avi");
     const std::map<ControlId, bool> enabled{
@@ -129,7 +127,7 @@ TEST_F(DialogControllerTest, LeavingANumberFieldBringsItsValueWithinTheLimits) {
     struct Case {
         ControlId field;
         std::string typed;
-        int32_t stored;  // warned about unless it is what was typed
+        int32_t stored;
     };
     // A negative value counts as too large, and so does a number past what 32 bits hold.
     for (const Case& c :
@@ -150,17 +148,16 @@ TEST_F(DialogControllerTest, LeavingANumberFieldBringsItsValueWithinTheLimits) {
         }
         const std::string shown = std::to_string(c.stored);
         EXPECT_EQ(fake_.text(c.field), shown);
-        if (c.typed == shown) {
-            EXPECT_TRUE(fake_.warnings.empty());
-            continue;
+        // Warned about unless it is what was typed, with the corrected value already in the
+        // field while the box is up.
+        ASSERT_EQ(fake_.warnings.size(), c.typed == shown ? 0U : 1U);
+        for (const test::FakeDialog::Warning& warning : fake_.warnings) {
+            EXPECT_EQ(warning.caption, "Warning");
+            EXPECT_EQ(warning.text,
+                      "This field exceeds its maximum/minimum value.\nIt will be "
+                      "reduced/increased to nearist acceptable value.");
+            EXPECT_EQ(warning.shown.at(c.field), shown);
         }
-        ASSERT_EQ(fake_.warnings.size(), 1U);
-        EXPECT_EQ(fake_.warnings[0].caption, "Warning");
-        EXPECT_EQ(fake_.warnings[0].text,
-                  "This field exceeds its maximum/minimum value.\nIt will be "
-                  "reduced/increased to nearist acceptable value.");
-        // The corrected value is already in the field while the box is up.
-        EXPECT_EQ(fake_.warnings[0].shown[c.field], shown);
     }
 }
 
@@ -191,12 +188,11 @@ TEST_F(DialogControllerTest, TheChoicesEnableWhatTheyTakeAndABatchGivesTheSameBa
             {kAudioQualityField, custom && c.audioMode != kAudioDisabled}};
         settings_.setNumber(keys::kMode, c.sourceMode);
         settings_.setNumber(keys::kCustomAudioMode, c.customAudioMode);
-        expectEnabledAfter(
-            [&] {
-                panel_.sizeSelected(c.size);
-                panel_.profileSelected(c.profile);
-            },
-            expected, what);
+        const auto choose = [&] {
+            panel_.sizeSelected(c.size);
+            panel_.profileSelected(c.profile);
+        };
+        EXPECT_EQ(enabledBy(choose), expected) << what;
         EXPECT_EQ(fake_.text(kVideoQualityField) + " " + fake_.text(kAudioQualityField), c.rates)
             << what;
         EXPECT_EQ(fake_.selected[kAudioModeList], c.audioMode) << what;
@@ -208,21 +204,18 @@ TEST_F(DialogControllerTest, TheChoicesEnableWhatTheyTakeAndABatchGivesTheSameBa
             expected[id] = true;
         }
         expected[kFileNameField] = c.sourceMode == kModeFile;
-        std::map<ControlId, bool> locked;
-        for (const auto& [id, enabled] : expected) {
-            locked[id] = false;
-        }
-        expectEnabledAfter([&] { panel_.lock(false); }, locked, "locked, " + what);
-        EXPECT_EQ(fake_.enabled.count(kExitButton), 0U) << "Exit stays usable";
-        expectEnabledAfter([&] { panel_.lock(true); }, expected, "unlocked, " + what);
+        std::map<ControlId, bool> locked = expected;
+        std::ranges::fill(std::views::values(locked), false);
+        EXPECT_EQ(enabledBy([&] { panel_.lock(false); }), locked) << "locked, " << what;
+        EXPECT_EQ(enabledBy([&] { panel_.lock(true); }), expected) << "unlocked, " << what;
     }
 
     // Under the Custom profile the audio mode decides on the audio rate.
     panel_.profileSelected(ProfileTable::kCustomRow);
     for (const int32_t mode : {kAudioDisabled, kAudioMono, kAudioDisabled, kAudioStereo}) {
-        expectEnabledAfter([&] { panel_.audioModeSelected(mode); },
-                           {{kAudioQualityField, mode != kAudioDisabled}},
-                           "audio mode " + std::to_string(mode));
+        EXPECT_EQ(enabledBy([&] { panel_.audioModeSelected(mode); }),
+                  (std::map<ControlId, bool>{{kAudioQualityField, mode != kAudioDisabled}}))
+            << "audio mode " << mode;
         EXPECT_EQ(settings_.getNumber(keys::kCustomAudioMode), mode);
         EXPECT_TRUE(customRowConverts(mode)) << "audio mode " << mode << ", not as shown";
     }
@@ -237,7 +230,7 @@ TEST_F(DialogControllerTest, TheChoosersOrAGivenFileOrFolderSetTheSourceAndDesti
     const std::string party = other + "/party.mpg";
     for (const std::string& file : {holiday, party}) {
         fs::create_directories(fs::path(file).parent_path());
-        morvane::test::writeFile(file, "");
+        test::writeFile(file, "");
     }
     ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
     // "Source File", "Source", "Source Directory", "Destination Path" and "Destination File",
@@ -250,55 +243,51 @@ TEST_F(DialogControllerTest, TheChoosersOrAGivenFileOrFolderSetTheSourceAndDesti
         }
         EXPECT_EQ(stored, expected);
         EXPECT_EQ(settings_.getNumber(keys::kMode), mode);
-        EXPECT_EQ(fake_.isEnabled(kFileNameField), mode == kModeFile);
+        EXPECT_EQ(fake_.enabled.at(kFileNameField), mode == kModeFile);
         EXPECT_EQ(fake_.text(kSourceField), stored[1]);
         EXPECT_EQ(fake_.text(kDestinationField), stored[3]);
         EXPECT_EQ(fake_.text(kFileNameField), stored[4]);
     };
     controller_.initialise();
 
-    fake_.fileAnswers.push_back(holiday);
+    fake_.answers.push_back(holiday);
     controller_.chooseSource();
     expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
     controller_.chooseSource();  // cancelled
     expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
-    fake_.folderAnswers.push_back("/elsewhere");
+    fake_.answers.push_back("/elsewhere");
     controller_.chooseDestination();
     expectStored({holiday, holiday, clips, "/elsewhere", "holiday.flv"}, kModeFile);
     // A new source takes the destination back to its own folder.
-    fake_.fileAnswers.push_back(party);
+    fake_.answers.push_back(party);
     controller_.chooseSource();
     expectStored({party, party, other, other, "party.flv"}, kModeFile);
 
     // DIRECTORY mode shows the source folder and takes no file name.
     controller_.sourceModeSelected(kModeDirectory);
     expectStored({party, other, other, other, "party.flv"}, kModeDirectory);
-    fake_.folderAnswers.push_back(clips);
+    fake_.answers.push_back(clips);
     controller_.chooseSource();
     expectStored({party, clips, clips, clips, "party.flv"}, kModeDirectory);
     controller_.chooseDestination();  // cancelled
     expectStored({party, clips, clips, clips, "party.flv"}, kModeDirectory);
 
-    // A given file or folder selects its mode in the list too; the rest is refused.
+    // A given file or folder selects its mode (in the list too, which the window's drops
+    // show); the rest is refused.
     ASSERT_TRUE(controller_.takeSource(holiday));
     expectStored({holiday, holiday, clips, clips, "holiday.flv"}, kModeFile);
-    EXPECT_EQ(fake_.selected[kSourceModeList], kModeFile);
     ASSERT_TRUE(controller_.takeSource(other));
-    for (const fs::path& refused : {dir_ / "missing.avi", dir_ / "pipe"}) {
-        EXPECT_FALSE(controller_.takeSource(refused.string())) << refused;
-    }
+    EXPECT_FALSE(controller_.takeSource((dir_ / "pipe").string())) << "a pipe was taken";
     expectStored({holiday, other, other, other, "holiday.flv"}, kModeDirectory);
-    EXPECT_EQ(fake_.selected[kSourceModeList], kModeDirectory);
 
     // Given sources open no chooser.
     const std::string toDestination = "Please choose destination folder";
-    EXPECT_EQ(fake_.choosers, (std::vector<morvane::test::FakeDialog::Chooser>{
-                                  {"Convert file", ""},
-                                  {"Convert file", ""},
-                                  {toDestination, clips},
-                                  {"Convert file", ""},
-                                  {"Please choose source folder", other},
-                                  {toDestination, clips}}));
+    EXPECT_EQ(fake_.choosers, (test::FakeDialog::Pairs{{"Convert file", ""},
+                                                       {"Convert file", ""},
+                                                       {toDestination, clips},
+                                                       {"Convert file", ""},
+                                                       {"Please choose source folder", other},
+                                                       {toDestination, clips}}));
 }
 
 // A batch that ends while the user works in another window is notified; one that ends in view,
@@ -310,12 +299,12 @@ TEST_F(DialogControllerTest, BatchEndsAreNotifiedUnseenAndALateNoticeLeavesTheNe
     const fs::path out = dir_ / "out";
     fs::create_directories(clips);
     fs::create_directories(out);
-    morvane::test::ClipRecipe brief;
+    test::ClipRecipe brief;
     brief.width = 160;
     brief.height = 120;
     brief.seconds = 0.5;
-    morvane::test::writeClip(clips / "a.mkv", brief);
-    morvane::test::writeFile(clips / "b.avi", "not a clip");
+    test::writeClip(clips / "a.mkv", brief);
+    test::writeFile(clips / "b.avi", "not a clip");
     settings_.setNumber(keys::kMode, kModeDirectory);
     settings_.setText(keys::kSource, clips.string());
     settings_.setText(keys::kDestinationPath, out.string());
@@ -345,17 +334,27 @@ TEST_F(DialogControllerTest, BatchEndsAreNotifiedUnseenAndALateNoticeLeavesTheNe
     controller_.batchEnded();
     EXPECT_FALSE(controller_.isRunning());
     EXPECT_TRUE(fs::exists(out / "a.mkv.flv")) << side_.recorded.text();
+    EXPECT_GT(
+        std::ranges::count(side_.recorded.entries(), "<" + (out / "a.mkv.flv").string() + ">"), 0)
+        << "the output is not logged as a link";
     EXPECT_TRUE(controller_.canTakeSource(clips.string()));
     controller_.progressTick(0);
     EXPECT_EQ(fake_.progress, 0);
     EXPECT_EQ(fake_.text(kTimeLeftLabel), "00:00:00") << "the time left is not cleared";
 
+    // A Stop takes the batch's figures and its share in the title away at once, its time left
+    // too, whether or not it is known by then.
     controller_.convertPressed();
+    controller_.progressTick(tickCount());
+    ASSERT_NE(fake_.windowTitle, kDialogCaption) << "the title does not tell the batch's share";
+    fake_.setControlText(kBatchLeftLabel, "Batch left 00:00:01");
     controller_.convertPressed();  // Stop
+    EXPECT_EQ(fake_.windowTitle, kDialogCaption);
+    EXPECT_EQ(fake_.text(kFileCounterLabel) + fake_.text(kBatchLeftLabel), "");
     controller_.batchEnded();
     // The third batch's end alone, also not the late notice.
-    EXPECT_EQ(fake_.notifications, (std::vector<std::pair<std::string, std::string>>{
-                                       {"1 file converted, 1 failed", out.string()}}));
+    EXPECT_EQ(fake_.notifications,
+              (test::FakeDialog::Pairs{{"1 file converted, 1 failed", out.string()}}));
     EXPECT_EQ(batchEndSummary(3, 0), "3 files converted");
 }
 

@@ -15,12 +15,11 @@ namespace morvane::test {
 
 using ControlTexts = std::map<ui::ControlId, std::string>;
 
-// A dialog that only remembers what was done to its controls, answers its choosers from
-// queues (an empty queue cancels) and keeps every warning with the texts shown while it was
-// up. A control nobody touched counts as enabled, as every control of the template starts.
+// A dialog that only remembers what was done to its controls, answers its choosers from a
+// queue (an empty queue cancels) and keeps every warning with the texts shown while it was up.
 class FakeDialog final : public ui::DialogView, public ui::Desktop {
 public:
-    using Chooser = std::pair<std::string, std::string>;  // title, start
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
     struct Warning {
         std::string caption;
         std::string text;
@@ -38,15 +37,16 @@ public:
         selected[id] = held ? position : -1;
     }
     void setProgress(int percent) override { progress = percent; }
+    void setTitle(std::string_view title) override { windowTitle = title; }
     void moveFocusToDialog() override {}
     bool isActive() const override { return active; }
 
     std::optional<std::string> chooseFile(std::string_view title) override {
-        return answer(fileAnswers, title, {});
+        return answer(title, {});
     }
     std::optional<std::string> chooseFolder(std::string_view title,
                                             std::string_view start) override {
-        return answer(folderAnswers, title, start);
+        return answer(title, start);
     }
     void warn(std::string_view caption, std::string_view text) override {
         warnings.push_back({std::string(caption), std::string(text), texts});
@@ -57,37 +57,29 @@ public:
         notifications.emplace_back(summary, body);
     }
 
-    std::string text(ui::ControlId id) const {
-        const auto found = texts.find(id);
-        return found == texts.end() ? std::string() : found->second;
-    }
-    bool isEnabled(ui::ControlId id) const {
-        const auto found = enabled.find(id);
-        return found == enabled.end() || found->second;
-    }
+    std::string text(ui::ControlId id) const { return texts.contains(id) ? texts.at(id) : ""; }
 
     ControlTexts texts;
     std::map<ui::ControlId, bool> enabled;
     std::map<ui::ControlId, std::vector<std::string>> lists;
     std::map<ui::ControlId, int> selected;  // -1: nothing selected
     int progress = -1;
-    std::deque<std::string> fileAnswers;
-    std::deque<std::string> folderAnswers;
-    std::vector<Chooser> choosers;
+    std::string windowTitle;
+    std::deque<std::string> answers;  // to the choosers, file or folder, in turn
+    Pairs choosers;                   // title, start
     std::vector<Warning> warnings;
     std::vector<std::string> opened;
     bool active = true;
-    std::vector<std::pair<std::string, std::string>> notifications;  // summary, body
+    Pairs notifications;  // summary, body
 
 private:
-    std::optional<std::string> answer(std::deque<std::string>& answers, std::string_view title,
-                                      std::string_view start) {
+    std::optional<std::string> answer(std::string_view title, std::string_view start) {
         choosers.emplace_back(title, start);
-        if (answers.empty()) {
-            return std::nullopt;
+        std::optional<std::string> given;
+        if (!answers.empty()) {
+            given = std::move(answers.front());
+            answers.pop_front();
         }
-        std::string given = std::move(answers.front());
-        answers.pop_front();
         return given;
     }
 };

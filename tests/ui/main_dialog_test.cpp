@@ -78,24 +78,21 @@ TEST_F(MainDialogTest, PlacesTheTemplateInOrderWithEveryCaptionWholeAndNamed) {
         auto* made = window.findChild<QWidget*>(QString::fromUtf8(row.name.data()));
         ASSERT_NE(made, nullptr) << row.name;
         EXPECT_TRUE(window.rect().contains(made->geometry())) << row.name << " leaves the dialog";
-        if (!row.caption.empty()) {
-            EXPECT_GE(made->width(), DialogUnits::captionWidth(made->font(), row))
-                << row.name << " cuts its caption";
-        }
+        EXPECT_TRUE(row.caption.empty() ||
+                    made->width() >= DialogUnits::captionWidth(made->font(), row))
+            << row.name << " cuts its caption";
         // A screen reader can name every control.
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(made);
-        ASSERT_NE(accessible, nullptr) << row.name;
-        EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+        EXPECT_TRUE(accessible != nullptr &&
+                    !accessible->text(QAccessible::Name).trimmed().isEmpty())
             << row.name << " is nameless";
         // Focusable controls take the focus in template order.
         if (made->focusPolicy() & Qt::TabFocus) {
-            if (previous != nullptr) {
-                QWidget* next = previous->nextInFocusChain();
-                while (!(next->focusPolicy() & Qt::TabFocus)) {
-                    next = next->nextInFocusChain();
-                }
-                EXPECT_EQ(next, made) << row.name << " is out of the tab order";
+            QWidget* next = previous != nullptr ? previous->nextInFocusChain() : made;
+            while (!(next->focusPolicy() & Qt::TabFocus)) {
+                next = next->nextInFocusChain();
             }
+            EXPECT_EQ(next, made) << row.name << " is out of the tab order";
             previous = made;
         }
     }
@@ -119,9 +116,7 @@ TEST_F(MainDialogTest, NumberFieldsTakeDigitsStepWithinLimitsAndJudgeOnLeaving) 
     // Esc shows the stored value again and leaves the field, which then corrects it.
     QTest::keyClick(&width, Qt::Key_Escape);
     EXPECT_FALSE(width.hasFocus());
-    EXPECT_EQ(width.text(), "1024");
-    EXPECT_EQ(settings_.getNumber(keys::kWidth), 1024);
-    EXPECT_EQ(fake_.warnings.size(), 1U);
+    EXPECT_EQ(settings_.getNumber(keys::kWidth), 1024) << "not judged on leaving, or not as stored";
 }
 
 TEST_F(MainDialogTest, TheFileNameAndTheListsWriteTheStoreAtOnce) {
@@ -179,16 +174,13 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
     EXPECT_TRUE(format.isAnchor() && format.fontUnderline() &&
                 format.foreground().color() == QColor(Qt::blue))
         << "the path is not shown as a blue, underlined link";
+    // A left click opens the path; a right click, or a double click after it, opens nothing.
     const QPoint point = view.cursorRect(onLink).center();
     QTest::mouseClick(view.viewport(), Qt::RightButton, {}, point);
-    EXPECT_TRUE(fake_.opened.empty()) << "a right click opens nothing";
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
-    EXPECT_EQ(fake_.opened, std::vector<std::string>{odd});
     QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, point);
-    EXPECT_EQ(fake_.opened.size(), 1U) << "a double click opens nothing more";
-
-    QTest::mouseClick(dialog().control(kLinkLabel), Qt::RightButton);
-    EXPECT_EQ(fake_.opened.back(), kProductAddress);
+    QTest::mouseClick(dialog().control(kLinkLabel), Qt::RightButton);  // opens the address
+    EXPECT_EQ(fake_.opened, (std::vector<std::string>{odd, std::string(kProductAddress)}));
 
     // Texts still queued for the window when it goes are dropped.
     std::atomic<bool> writing{true};
@@ -213,6 +205,9 @@ TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
     const std::filesystem::path holiday = clips / "holiday.avi";
     std::filesystem::create_directories(clips);
     test::writeFile(holiday, "");
+    const auto local = [](const std::filesystem::path& path) {
+        return QUrl::fromLocalFile(pathToQString(path.string()));
+    };
     // Whether the drag was welcomed and the drop taken.
     const auto drop = [](QWidget* target, const QList<QUrl>& urls) {
         QMimeData data;
@@ -225,82 +220,28 @@ TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
         QApplication::sendEvent(target, &dropped);
         return std::make_pair(enter.isAccepted(), dropped.isAccepted());
     };
-    QLineEdit* fileName = &widget<QLineEdit>(kFileNameField);
-    const QList<QList<QUrl>> refused = {
-        {QUrl::fromLocalFile(pathToQString(holiday.string())),
-         QUrl::fromLocalFile(pathToQString(clips.string()))},
-        {QUrl("https://example.org/holiday.avi")},
-        {QUrl::fromLocalFile(pathToQString((dir_ / "missing.avi").string()))},
-    };
-    for (const QList<QUrl>& urls : refused) {
+    QWidget* fileName = &widget<QLineEdit>(kFileNameField);
+    for (const QList<QUrl>& urls :
+         {QList{local(holiday), local(clips)}, QList{QUrl("https://example.org/holiday.avi")},
+          QList{local(dir_ / "missing.avi")}}) {
         EXPECT_EQ(drop(fileName, urls), std::make_pair(false, false)) << urls.size();
     }
-    // What is taken, the logic's tests check; here, that it reaches the fields and the list.
-    EXPECT_EQ(drop(fileName, {QUrl::fromLocalFile(pathToQString(holiday.string()))}),
-              std::make_pair(true, true));
-    EXPECT_EQ(widget<QLineEdit>(kSourceField).text(), pathToQString(holiday.string()));
-    EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), kModeFile);
-
-    EXPECT_EQ(
-        drop(dialog().logView().viewport(), {QUrl::fromLocalFile(pathToQString(clips.string()))}),
-        std::make_pair(true, true));
-    EXPECT_EQ(widget<QLineEdit>(kSourceField).text(), pathToQString(clips.string()));
-    EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), kModeDirectory);
+    // What is taken, the logic's tests check; here, that it is taken, and the list shows its mode.
+    for (const auto& [target, path, mode] :
+         {std::tuple{fileName, holiday, kModeFile},
+          std::tuple{dialog().logView().viewport(), clips, kModeDirectory}}) {
+        EXPECT_EQ(drop(target, {local(path)}), std::make_pair(true, true)) << path;
+        EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), mode) << path;
+    }
 }
 
-// A batch that the buttons start ends by itself, or on Exit. Whether Enter or a Stop ends one,
-// the logic's tests check.
-TEST_F(MainDialogTest, ABatchEndsByItselfOrOnExit) {
-    test::ClipRecipe clip;
-    clip.width = 160;
-    clip.height = 120;
-    clip.seconds = 0.5;
-    test::writeClip(dir_ / "short.mkv", clip);
-    clip.width = 640;
-    clip.height = 360;
-    clip.seconds = 20;
-    test::writeClip(dir_ / "long.mkv", clip);
-    const std::filesystem::path out = dir_ / "out";
-    std::filesystem::create_directories(out);
-    // Chooses the clip with the "..." buttons, presses Convert! and waits for the log to show
-    // the batch's file under way.
-    const auto startBatch = [&](const std::string& name, int batch) {
-        fake_.fileAnswers.push_back((dir_ / name).string());
-        click(kSourceBrowse);
-        fake_.folderAnswers.push_back(out.string());
-        click(kDestinationBrowse);
-        click(kConvertButton);
-        EXPECT_EQ(convertCaption(), "Stop");
-        EXPECT_FALSE(widget<QComboBox>(kProfileList).isEnabled());
-        return QTest::qWaitFor([&] { return logText().count("Converting process") == batch; },
-                               30000);
-    };
-    ASSERT_TRUE(startBatch("short.mkv", 1)) << "the first conversion did not begin within 30 s";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return convertCaption() == "Convert!"; }, 120000))
-        << "the batch did not end within 120 s";
-    EXPECT_TRUE(widget<QComboBox>(kProfileList).isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logText().contains("Real bitrate"); }, 10000))
-        << "the end of the file was not shown within 10 s";
-    const QString output = QString::fromStdString((out / "short.flv").string());
-    QTextCursor onOutput(dialog().logView().document());
-    onOutput.setPosition(logText().indexOf(output) + 1);
-    EXPECT_TRUE(onOutput.charFormat().isAnchor()) << "the output is not a link";
-    ASSERT_TRUE(std::filesystem::remove(out / "short.flv")) << logText().toStdString();
-
-    ASSERT_TRUE(startBatch("long.mkv", 2)) << "the second conversion did not begin within 30 s";
-    click(kExitButton);
-    EXPECT_FALSE(dialog().isVisible());
-    EXPECT_FALSE(dialog().controller().isRunning());
-    EXPECT_TRUE(std::filesystem::is_empty(out)) << "closing left the file's output behind";
-    EXPECT_NE(test::readFile(dir_ / "settings.reg").find("long.flv"), std::string::npos)
-        << "the settings were not written";
-}
-
-// A folder of three clips: which file of three, the batch's time left and its share in the
-// title, back to the plain title when it ends, and after Stop.
-TEST_F(MainDialogTest, AFolderBatchTellsWhichFileAndHowFarInTheTitle) {
-    std::filesystem::create_directories(dir_ / "clips");
-    std::filesystem::create_directories(dir_ / "out");
+// A folder batch that the buttons start tells which file of how many, the batch's time left
+// and its share in the title, and ends by itself; the next one ends on Exit. Whether Enter or a
+// Stop ends one, the logic's tests check.
+TEST_F(MainDialogTest, AFolderBatchTellsHowFarInTheTitleAndEndsByItselfOrOnExit) {
+    for (const char* folder : {"clips", "long", "out", "later"}) {
+        std::filesystem::create_directories(dir_ / folder);
+    }
     test::ClipRecipe clip;
     clip.width = 640;
     clip.height = 360;
@@ -308,13 +249,23 @@ TEST_F(MainDialogTest, AFolderBatchTellsWhichFileAndHowFarInTheTitle) {
     for (const char* name : {"a.mkv", "b.mkv", "c.mkv"}) {
         test::writeClip(dir_ / "clips" / name, clip);
     }
+    clip.seconds = 20;
+    test::writeClip(dir_ / "long" / "long.mkv", clip);
     settings_.setNumber(keys::kMode, kModeDirectory);
-    settings_.setText(keys::kSourceDirectory, (dir_ / "clips").string());
-    settings_.setText(keys::kDestinationPath, (dir_ / "out").string());
+    // Chooses the folders with the "..." buttons and presses Convert!
+    const auto startBatch = [&](const char* source, const char* destination) {
+        fake_.answers.push_back((dir_ / source).string());
+        click(kSourceBrowse);
+        fake_.answers.push_back((dir_ / destination).string());
+        click(kDestinationBrowse);
+        click(kConvertButton);
+        EXPECT_EQ(convertCaption(), "Stop");
+        EXPECT_FALSE(widget<QComboBox>(kProfileList).isEnabled());
+    };
     const QString plain = QString::fromUtf8(kDialogCaption.data());
     const auto text = [this](ControlId id) { return widget<QLabel>(id).text(); };
 
-    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);
+    startBatch("clips", "out");
     QStringList counters;
     bool shared = false;
     bool estimated = false;
@@ -331,20 +282,26 @@ TEST_F(MainDialogTest, AFolderBatchTellsWhichFileAndHowFarInTheTitle) {
         },
         120000);
     ASSERT_TRUE(ended) << "the batch did not end within 120 s";
+    EXPECT_EQ(convertCaption(), "Convert!");
+    EXPECT_TRUE(widget<QComboBox>(kProfileList).isEnabled());
     EXPECT_TRUE(counters.contains("File 1 of 3")) << counters.join(", ").toStdString();
     EXPECT_TRUE(counters.contains("File 3 of 3")) << counters.join(", ").toStdString();
     EXPECT_TRUE(shared) << "the title never told the batch's share";
     EXPECT_TRUE(estimated) << "the batch's time left was never shown";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog().windowTitle() == plain; }, 2000))
-        << dialog().windowTitle().toStdString();
+    EXPECT_EQ(dialog().windowTitle(), plain);
     EXPECT_EQ(text(kFileCounterLabel), "");
 
-    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog().windowTitle() != plain; }, 10000))
-        << "the second batch never showed its share";
-    QTest::mouseClick(dialog().control(kConvertButton), Qt::LeftButton);  // Stop
-    EXPECT_EQ(dialog().windowTitle(), plain);
-    EXPECT_EQ(text(kBatchLeftLabel), "");
+    startBatch("long", "later");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText().count("Converting process") == 4; }, 30000))
+        << "the second batch's conversion did not begin within 30 s";
+    click(kExitButton);
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_FALSE(dialog().controller().isRunning());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_ / "later"))
+        << "closing left the file's output behind";
+    EXPECT_NE(test::readFile(dir_ / "settings.reg").find((dir_ / "later").string()),
+              std::string::npos)
+        << "the settings were not written";
 }
 
 }  // namespace
