@@ -90,46 +90,17 @@ TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EXPECT_EQ(media.decodedVideoFrames, 50);
     // The metadata tells the real duration and size, with an index of the key frames, one a
     // second, to seek by.
-    const std::string bytes = test::readFile(output);
-    EXPECT_NEAR(test::flvMetadataNumber(bytes, "duration"), 2.0, 0.04);
-    EXPECT_EQ(test::flvMetadataNumber(bytes, "filesize"), static_cast<double>(bytes.size()));
+    EXPECT_NEAR(test::flvMetadataNumber(output, "duration"), 2.0, 0.04);
+    EXPECT_EQ(test::flvMetadataNumber(output, "filesize"),
+              static_cast<double>(std::filesystem::file_size(output)));
+    EXPECT_EQ(test::flvKeyFrameTimes(output), (std::vector<double>{0, 1}));
     EXPECT_EQ(media.keyframeIndexEntries, 2);
-    EXPECT_NE(bytes.find("filepositions"), std::string::npos) << "no key frame index";
     EXPECT_EQ(test::seekToMiddle(output), "key frame at 1000 ms");
     // The Sorenson Spark output of one encoder at a whole frame rate is the one every earlier
-    // version wrote.
-    EXPECT_EQ(test::md5Of(bytes), "b09f8a5390fa26774f4daeb7581dddde");
-
-    // Each stream's times rise from the start, and the streams keep together; audio packets
-    // are key frames, and so is the first video packet.
-    int64_t firstAudio = -1, lastAudio = -1, firstVideo = -1, lastVideo = -1;
-    for (const test::ReadPacket& packet : media.packets) {
-        int64_t& first = packet.isVideo ? firstVideo : firstAudio;
-        int64_t& last = packet.isVideo ? lastVideo : lastAudio;
-        EXPECT_GT(packet.pts, last);
-        EXPECT_TRUE(packet.key || (packet.isVideo && first >= 0)) << packet.pts;
-        if (first < 0) {
-            first = packet.pts;
-        }
-        last = packet.pts;
-    }
-    EXPECT_EQ(firstVideo, 0);
-    EXPECT_LE(firstAudio, 40);
-    EXPECT_NEAR(static_cast<double>(lastVideo), 1960.0, 40.0);
-    EXPECT_NEAR(static_cast<double>(lastAudio), 1975.0, 40.0);
-    // Every audio packet carries the time of its own sound: MP3 frames of 1,152 samples, from
-    // the second on (the encoder's first one starts before zero and is moved up to it).
-    std::vector<int64_t> audioTimes;
-    for (const test::ReadPacket& packet : media.packets) {
-        if (!packet.isVideo) {
-            audioTimes.push_back(packet.pts);
-        }
-    }
-    for (size_t frame = 2; frame < audioTimes.size(); ++frame) {
-        ASSERT_NEAR(static_cast<double>(audioTimes[frame] - audioTimes[1]),
-                    static_cast<double>(frame - 1) * 1152000.0 / 44100, 2.5)
-            << "audio frame " << frame;
-    }
+    // version wrote, whose packets, with their times, the encoder's tests and the table below
+    // take apart.
+    EXPECT_EQ(test::outputOf("md5sum < '" + output.string() + "'").substr(0, 32),
+              "b09f8a5390fa26774f4daeb7581dddde");
 }
 
 // Every setting that shapes the output, in both formats, through the conversion of one clip
@@ -247,7 +218,6 @@ TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
             harness.convertFile(clip);
             ASSERT_TRUE(harness.convert());
             const auto output = harness.outputFolder() / (std::string(c.name) + ".flv");
-            const std::string bytes = test::readFile(output);
             const test::ReadMedia media = readMedia(output);
             std::vector<double> keyTimes;
             int64_t videoBytes = 0;
@@ -269,12 +239,12 @@ TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
                 }
             }
             // Tags tell whole milliseconds.
-            const std::vector<double> index = test::flvKeyFrameTimes(bytes);
+            const std::vector<double> index = test::flvKeyFrameTimes(output);
             ASSERT_EQ(index.size(), keyTimes.size());
             for (size_t i = 0; i < index.size(); ++i) {
                 EXPECT_NEAR(index[i], keyTimes[i], 0.001) << "key frame " << i;
             }
-            EXPECT_NEAR(test::flvMetadataNumber(bytes, "lasttimestamp"),
+            EXPECT_NEAR(test::flvMetadataNumber(output, "lasttimestamp"),
                         static_cast<double>(lastVideo) / 1000.0, 0.001);
             EXPECT_EQ(test::flvmetaCheck(output).find("W81074"), std::string::npos)
                 << test::flvmetaCheck(output);

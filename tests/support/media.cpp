@@ -1,6 +1,5 @@
 #include "tests/support/media.h"
 
-#include <endian.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,13 +8,11 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <regex>
+#include <sstream>
 
 #include "pixels/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
-
-extern "C" {
-#include <libavutil/md5.h>
-}
 
 namespace morvane::test {
 namespace {
@@ -237,71 +234,51 @@ ReadMedia readMedia(const std::filesystem::path& path, bool keepLuma) {
     return media;
 }
 
-std::vector<double> flvKeyFrameTimes(const std::string& fileBytes) {
-    // "times", a strict array (type 10) of a 32-bit count, then numbers (type 0).
-    const std::string pattern{"\x00\x05times\x0a", 8};
-    const size_t at = fileBytes.find(pattern);
-    std::vector<double> times;
-    if (at == std::string::npos || at + pattern.size() + 4 > fileBytes.size()) {
-        return times;
+std::string outputOf(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t read = 0;
+        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, read);
+        }
+        ::pclose(pipe);
     }
-    const auto* bytes = reinterpret_cast<const uint8_t*>(fileBytes.data());
-    size_t next = at + pattern.size();
-    uint32_t count = 0;
-    std::memcpy(&count, bytes + next, 4);
-    next += 4;
-    for (count = be32toh(count); count > 0 && next + 9 <= fileBytes.size(); --count, next += 9) {
-        uint64_t bits = 0;
-        std::memcpy(&bits, bytes + next + 1, 8);
-        bits = be64toh(bits);
-        double value = 0;
-        std::memcpy(&value, &bits, 8);
-        times.push_back(value);
+    return output;
+}
+
+namespace {
+
+// The file's onMetaData as flvmeta dumps it: one line of JSON.
+std::string flvMetadataJson(const std::filesystem::path& path) {
+    return outputOf("flvmeta --dump --json '" + path.string() + "'");
+}
+
+}  // namespace
+
+double flvMetadataNumber(const std::filesystem::path& path, const std::string& key) {
+    const std::string json = flvMetadataJson(path);
+    std::smatch number;
+    return std::regex_search(json, number, std::regex("\"" + key + "\":(-?[0-9.eE+-]+)"))
+               ? std::stod(number[1])
+               : std::nan("");
+}
+
+std::vector<double> flvKeyFrameTimes(const std::filesystem::path& path) {
+    const std::string json = flvMetadataJson(path);
+    std::smatch list;
+    std::vector<double> times;
+    if (std::regex_search(json, list, std::regex("\"times\":\\[([^\\]]*)\\]"))) {
+        std::istringstream numbers(list[1]);
+        for (std::string number; std::getline(numbers, number, ',');) {
+            times.push_back(std::stod(number));
+        }
     }
     return times;
 }
 
 std::string flvmetaCheck(const std::filesystem::path& path) {
-    const std::string command = "flvmeta --check '" + path.string() + "' 2>&1";
-    std::string report;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t read = 0;
-        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            report.append(buffer, read);
-        }
-        ::pclose(pipe);
-    }
-    return report;
-}
-
-std::string md5Of(const std::string& bytes) {
-    uint8_t digest[16];
-    av_md5_sum(digest, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    std::string hex;
-    for (const uint8_t byte : digest) {
-        constexpr char kDigits[] = "0123456789abcdef";
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
-}
-
-double flvMetadataNumber(const std::string& fileBytes, const std::string& key) {
-    // An AMF string key (16-bit length, then the bytes) followed by a number (type 0, then a
-    // big-endian double).
-    std::string pattern{static_cast<char>(key.size() >> 8), static_cast<char>(key.size() & 0xFF)};
-    pattern += key + '\0';
-    const size_t at = fileBytes.find(pattern);
-    if (at == std::string::npos || at + pattern.size() + 8 > fileBytes.size()) {
-        return std::nan("");
-    }
-    uint64_t bits = 0;
-    std::memcpy(&bits, fileBytes.data() + at + pattern.size(), sizeof bits);
-    bits = be64toh(bits);
-    double value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return outputOf("flvmeta --check '" + path.string() + "' 2>&1");
 }
 
 std::string seekToMiddle(const std::filesystem::path& path) {

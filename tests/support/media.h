@@ -68,17 +68,17 @@ ReadMedia readMedia(const std::filesystem::path& path, bool keepLuma = false);
 // The PSNR of one luma plane against another of the same size, in dB (100 when equal).
 double lumaPsnr(const std::vector<uint8_t>& reference, const std::vector<uint8_t>& distorted);
 
-// A number of an FLV file's onMetaData ("duration", "filesize", ...); NaN when absent.
-double flvMetadataNumber(const std::string& fileBytes, const std::string& key);
+// What a shell command prints on its standard output.
+std::string outputOf(const std::string& command);
 
-// The "times" of an FLV file's key frame index, in seconds.
-std::vector<double> flvKeyFrameTimes(const std::string& fileBytes);
+// A number of an FLV file's onMetaData ("duration", "filesize", ...), and the "times" of its key
+// frame index in seconds, as flvmeta (written apart from FFmpeg) reads them; NaN or none when
+// absent.
+double flvMetadataNumber(const std::filesystem::path& path, const std::string& key);
+std::vector<double> flvKeyFrameTimes(const std::filesystem::path& path);
 
-// What `flvmeta --check` says of a file (an FLV checker written apart from FFmpeg).
+// What `flvmeta --check` says of a file.
 std::string flvmetaCheck(const std::filesystem::path& path);
-
-// The MD5 of some bytes, in hex.
-std::string md5Of(const std::string& bytes);
 
 // Seeks a file to the middle of its duration with libavformat and describes the first video
 // packet read after it ("key frame at 1000 ms"), or what went wrong.
