@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace morvane {
@@ -24,44 +25,6 @@ struct Batch {
 };
 
 constexpr int64_t kOpeningMs = 1000;
-
-// Where the simulated batch is at wall time `now`: file index, position in it, files done.
-struct State {
-    size_t index = 0;
-    int64_t positionMs = 0;
-    int filesDone = 0;
-    bool ended = false;
-};
-
-State stateAt(const Batch& batch, int64_t now) {
-    State state;
-    int64_t fileStart = 0;
-    for (size_t i = 0; i < batch.files.size(); ++i) {
-        const File& file = batch.files[i];
-        const int64_t media = file.failsAtMs >= 0 ? file.failsAtMs : file.durationMs;
-        const int64_t wall =
-            kOpeningMs + static_cast<int64_t>(static_cast<double>(media) / batch.speed);
-        if (now < fileStart + wall) {
-            state.index = i;
-            const int64_t converting = std::max<int64_t>(0, now - fileStart - kOpeningMs);
-            state.positionMs = static_cast<int64_t>(static_cast<double>(converting) * batch.speed);
-            return state;
-        }
-        fileStart += wall;
-        state.filesDone += file.failsAtMs < 0 ? 1 : 0;
-    }
-    state.index = batch.files.size() - 1;
-    state.ended = true;
-    return state;
-}
-
-int64_t wallTimeOf(const Batch& batch) {
-    int64_t lo = 0;
-    while (!stateAt(batch, lo).ended) {
-        lo += 100;
-    }
-    return lo;
-}
 
 TEST(BatchEstimate, TellsTheBatchsTimeLeftFromTheDurationsAndTheSpeedSoFar) {
     const std::vector<File> tenShort(10, File{30000, true, -1});
@@ -83,17 +46,35 @@ TEST(BatchEstimate, TellsTheBatchsTimeLeftFromTheDurationsAndTheSpeedSoFar) {
          }) {
         SCOPED_TRACE(batch.name);
         std::vector<int64_t> durations;
-        for (const File& file : batch.files) {
+        // What the window's 500 ms tick sees, at 500 ms, 1000 ms and so on to the end of the
+        // batch: the file being converted, the position in it, and the files done.
+        std::vector<std::tuple<size_t, int64_t, int>> ticks;
+        int64_t fileStart = 0;
+        int filesDone = 0;
+        for (size_t i = 0; i < batch.files.size(); ++i) {
+            const File& file = batch.files[i];
             durations.push_back(file.durationKnown ? file.durationMs : 0);
+            const int64_t media = file.failsAtMs >= 0 ? file.failsAtMs : file.durationMs;
+            const int64_t fileEnd = fileStart + kOpeningMs +
+                                    static_cast<int64_t>(static_cast<double>(media) / batch.speed);
+            for (auto now = static_cast<int64_t>(500 * (ticks.size() + 1)); now < fileEnd;
+                 now += 500) {
+                const int64_t converting = std::max<int64_t>(0, now - fileStart - kOpeningMs);
+                ticks.emplace_back(
+                    i, static_cast<int64_t>(static_cast<double>(converting) * batch.speed),
+                    filesDone);
+            }
+            fileStart = fileEnd;
+            filesDone += file.failsAtMs < 0 ? 1 : 0;
         }
+        const int64_t total = fileStart;
         BatchEstimate estimate(durations);
-        const int64_t total = wallTimeOf(batch);
         int checked = 0;
         int lastPercent = 0;
-        // The 500 ms tick of the window.
-        for (int64_t now = 500; now < total; now += 500) {
-            const State state = stateAt(batch, now);
-            estimate.update(state.index, state.positionMs, now, state.filesDone);
+        for (size_t tick = 0; tick < ticks.size(); ++tick) {
+            const auto now = static_cast<int64_t>(500 * (tick + 1));
+            const auto& [index, positionMs, done] = ticks[tick];
+            estimate.update(index, positionMs, now, done);
             EXPECT_GE(estimate.percent(), lastPercent) << "at " << now << " ms";
             lastPercent = estimate.percent();
             for (const double share : {0.25, 0.5, 0.75}) {

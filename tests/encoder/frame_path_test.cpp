@@ -80,9 +80,17 @@ TEST_F(WatermarkOverlayTest, DrawsTheWatermarkAtItsOwnSizeOverFramesOfEverySize)
     }
 }
 
-// A frame given as its YUV conversion makes the picture its pixels make, except where the
-// watermark has to go into the pixels themselves: that frame is refused.
+// A watermark file that is missing or no image gives none. A frame given as its YUV conversion
+// makes the picture its pixels make, except where the watermark has to go into the pixels
+// themselves: that frame is refused, until the watermark is let go. A payload short of a whole
+// frame, or of no width, gives no frame: the picture keeps what it held.
 TEST_F(WatermarkOverlayTest, TakesFramesAsTheirConversionWhereTheWatermarkAllows) {
+    overlay_.loadWatermark(dir_ / "missing.png");
+    EXPECT_FALSE(overlay_.hasWatermark());
+    test::writeFile(dir_ / "not-an-image.png", "this is text");
+    overlay_.loadWatermark(dir_ / "not-an-image.png");
+    EXPECT_FALSE(overlay_.hasWatermark());
+
     overlay_.loadWatermark(dir_ / "watermark.png");
     const auto frame = makeSolidFrame(352, 288, 30, 60, 90);
     const FrameBitmap bitmap = makeFrameBitmap(frame.data(), frame.size(), 352, 288);
@@ -105,27 +113,12 @@ TEST_F(WatermarkOverlayTest, TakesFramesAsTheirConversionWhereTheWatermarkAllows
     overlay_.releaseWatermark();
     ASSERT_TRUE(overlay_.convertYuvFrame(352, 288, fill, 352, 288, sameSize.planes()));
     EXPECT_EQ(sameSize.lumaAt(351, 287), 72);
-}
 
-TEST_F(WatermarkOverlayTest, WithoutAWatermarkOrAFrame) {
-    overlay_.loadWatermark(dir_ / "missing.png");
-    EXPECT_FALSE(overlay_.hasWatermark());
-    test::writeFile(dir_ / "not-an-image.png", "this is text");
-    overlay_.loadWatermark(dir_ / "not-an-image.png");
-    EXPECT_FALSE(overlay_.hasWatermark());
-
-    const auto frame = makeSolidFrame(64, 32, 255, 255, 255);
-    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 64, 32));
-    Picture picture(64, 32);
-    ASSERT_TRUE(overlay_.convertFrame(64, 32, picture.planes()));
-    EXPECT_EQ(picture.lumaAt(63, 31), 235);
-
-    // A payload short of a whole frame gives no frame: the picture keeps what it held.
-    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size() - 1, 64, 32));
-    EXPECT_FALSE(overlay_.convertFrame(64, 32, picture.planes()));
-    EXPECT_EQ(picture.lumaAt(63, 31), 235);
-    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 0, 32));
-    EXPECT_FALSE(overlay_.convertFrame(64, 32, picture.planes()));
+    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size() - 1, 352, 288));
+    EXPECT_FALSE(overlay_.convertFrame(352, 288, sameSize.planes()));
+    EXPECT_EQ(sameSize.lumaAt(351, 287), 72);
+    overlay_.setFrame(makeFrameBitmap(frame.data(), frame.size(), 0, 288));
+    EXPECT_FALSE(overlay_.convertFrame(352, 288, sameSize.planes()));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 namespace morvane {
 namespace {
 
-TEST(ConversionLog, AppendsExactBytesToBothSinksAndTheWindowAloneWithoutAFile) {
+TEST(ConversionLog, AppendsExactBytesAndWholeLinesToBothSinksAndTheWindowAloneWithoutAFile) {
     test::TempDir dir;
     const auto path = dir / "morvane.log";
     test::writeFile(path, "earlier run\n");
@@ -41,31 +41,25 @@ TEST(ConversionLog, AppendsExactBytesToBothSinksAndTheWindowAloneWithoutAFile) {
 
     EXPECT_EQ(test::readFile(path),
               "earlier run\nOutput filename: /out/zoë.flv\ndone\n" + longLine + "cut");
-    const std::vector<std::string> expected{
-        "Output filename: ", "</out/zoë.flv>", "\n", "done\n", longLine, "cut",
-        "after close\n",     "no file\n"};
-    EXPECT_EQ(window.entries(), expected);
-}
+    EXPECT_EQ(window.entries(),
+              (std::vector<std::string>{"Output filename: ", "</out/zoë.flv>", "\n", "done\n",
+                                        longLine, "cut", "after close\n", "no file\n"}));
 
-TEST(ConversionLog, LinesOfConcurrentWritersStayWhole) {
-    test::TempDir dir;
-    const auto path = dir / "morvane.log";
-    ConversionLog log;
-    ASSERT_TRUE(log.open(path));
-    std::vector<std::thread> writers;
-    for (char id = 'a'; id < 'e'; ++id) {
-        writers.emplace_back([&log, id] {
-            for (int i = 0; i < 500; ++i) {
-                log.writeLine(std::string(300, id) + "\n");
-            }
-        });
-    }
-    for (auto& writer : writers) {
-        writer.join();
+    // The lines of concurrent writers stay whole.
+    ASSERT_TRUE(log.open(dir / "shared.log"));
+    {
+        std::vector<std::jthread> writers;  // joined at the end of the block
+        for (char id = 'a'; id < 'e'; ++id) {
+            writers.emplace_back([&log, id] {
+                for (int i = 0; i < 500; ++i) {
+                    log.writeLine(std::string(300, id) + "\n");
+                }
+            });
+        }
     }
     log.close();
 
-    const std::string content = test::readFile(path);
+    const std::string content = test::readFile(dir / "shared.log");
     ASSERT_EQ(content.size(), 4U * 500U * 301U);
     for (size_t at = 0; at < content.size(); at += 301) {
         ASSERT_EQ(content.substr(at, 301), std::string(300, content[at]) + "\n") << at;

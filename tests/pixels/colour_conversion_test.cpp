@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -103,12 +105,9 @@ TEST(ColourConversion, TheVectorPathsMatchThePlainOneForEveryColour) {
     for (uint32_t first = 0; first < (1U << 24); first += kWidth / 2) {
         for (uint32_t pair = 0; pair < kWidth / 2; ++pair) {
             const uint32_t colour = first + pair;
-            for (int copy = 0; copy < 4; ++copy) {
-                uint8_t* pixel =
-                    frame.data() + (copy / 2) * bitmapStride(kWidth) + 3 * (2 * pair + copy % 2);
-                pixel[0] = static_cast<uint8_t>(colour);
-                pixel[1] = static_cast<uint8_t>(colour >> 8);
-                pixel[2] = static_cast<uint8_t>(colour >> 16);
+            for (int copy = 0; copy < 4; ++copy) {  // blue, green and red: its bytes, low first
+                std::memcpy(&view.topRow[copy / 2 * view.stride + 3 * (2 * pair + copy % 2)],
+                            &colour, 3);
             }
         }
         detail::convertRowsPlain(view, plain.planes());
@@ -119,13 +118,11 @@ TEST(ColourConversion, TheVectorPathsMatchThePlainOneForEveryColour) {
     }
 
     // Row tails of every kind, on noise, bottom-up as the grabber's frames come.
-    uint32_t seed = 7;
+    std::minstd_rand grain(7);
     for (const int width : {1, 2, 31, 32, 33, 63, 64, 65, 127, 150, 1919}) {
         std::vector<uint8_t> noise(bitmapStride(width) * 3);
-        for (uint8_t& byte : noise) {
-            seed = seed * 1664525 + 1013904223;
-            byte = static_cast<uint8_t>(seed >> 24);
-        }
+        std::generate(noise.begin(), noise.end(),
+                      [&] { return static_cast<uint8_t>(grain() >> 23); });
         YuvPicture slow(width, 3);
         detail::convertRowsPlain(bottomUpView(noise, width, 3), slow.planes());
         for (const auto& [name, convert] : vectorConverters) {
@@ -157,22 +154,17 @@ std::array<double, 3> exactBgr(int y, int u, int v, double kr, double kb, bool f
 // the BGR frame gives, to the bit: at widths with and without a tail past the vector steps, odd
 // widths and heights, and every matrix and range.
 TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
-    struct Matrix {
-        AVPixelFormat format;
-        AVColorSpace colourspace;
-        AVColorRange range;
-        double kr, kb;
-    };
-    const Matrix matrices[] = {
+    // Each format, matrix and range, with the matrix's Kr and Kb.
+    const std::tuple<AVPixelFormat, AVColorSpace, AVColorRange, double, double> matrices[] = {
         // Unspecified is taken as BT.601, as libswscale does.
         {AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG, 0.299, 0.114},
         {AV_PIX_FMT_YUV420P, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, 0.2126, 0.0722},
         {AV_PIX_FMT_YUV420P, AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG, 0.299, 0.114},
         {AV_PIX_FMT_YUVJ420P, AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_UNSPECIFIED, 0.299, 0.114},
     };
-    for (const Matrix& m : matrices) {
-        SCOPED_TRACE(testing::Message() << "matrix " << m.colourspace << "/" << m.range);
-        const bool fullRange = m.format == AV_PIX_FMT_YUVJ420P || m.range == AVCOL_RANGE_JPEG;
+    for (const auto& [format, colourspace, range, kr, kb] : matrices) {
+        SCOPED_TRACE(testing::Message() << "matrix " << colourspace << "/" << range);
+        const bool fullRange = format == AV_PIX_FMT_YUVJ420P || range == AVCOL_RANGE_JPEG;
         double worst = 0;
         double bias = 0;
         size_t samples = 0;
@@ -180,7 +172,7 @@ TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
             for (const int height : {1, 2, 7}) {
                 SCOPED_TRACE(testing::Message() << width << "x" << height);
                 const FramePtr frame =
-                    test::makeNoiseYuvFrame(m.format, width + 2, height, m.colourspace, m.range,
+                    test::makeNoiseYuvFrame(format, width + 2, height, colourspace, range,
                                             static_cast<unsigned>(width * 131 + height));
                 // From the second chroma column on, so that no row of any plane starts aligned.
                 DecodedPicture decoded = decodedPictureOf(*frame);
@@ -205,7 +197,7 @@ TEST(DecodedPictureConversion, GivesThePictureOfTheBgrFrameToTheBit) {
                                                    out.v + row / 2 * out.vStride);
                     for (int x = 0; x < width; ++x) {
                         const std::array<double, 3> exact =
-                            exactBgr(y[x], u[x / 2], v[x / 2], m.kr, m.kb, fullRange);
+                            exactBgr(y[x], u[x / 2], v[x / 2], kr, kb, fullRange);
                         for (size_t channel = 0; channel < 3; ++channel) {
                             const double error =
                                 bgr[3 * (row * width + x) + channel] - exact[channel];

@@ -19,7 +19,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffectAndAWaitIsWoken) {
+TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffectAndAWaitTimesOut) {
     CountingSemaphore semaphore(0, 10000);
     // Each release, whether it is taken, and the count after it.
     const std::tuple<int32_t, bool, int32_t> steps[] = {{9990, true, 9990}, {11, false, 9990},
@@ -34,25 +34,14 @@ TEST(CountingSemaphore, ReleasePastTheMaximumFailsWithoutEffectAndAWaitIsWoken) 
     EXPECT_TRUE(semaphore.tryAcquireFor(milliseconds(0)));
     EXPECT_EQ(semaphore.count(), 9999);
 
-    // A wait times out, or is woken from another thread.
+    // A wait on an empty count times out.
     CountingSemaphore empty(0, 10);
     EXPECT_FALSE(empty.tryAcquireFor(milliseconds(20)));
-
-    Thread waiter([&] {
-        empty.acquire();
-        empty.acquire();
-        return 2;
-    });
-    EXPECT_TRUE(empty.release(2));
-    if (!waiter.waitForEnd(milliseconds(60000))) {
-        test::failAndEnd("the waiter was not woken within 60 s");
-    }
-    EXPECT_EQ(waiter.exitCode(), 2);
-    EXPECT_EQ(empty.count(), 0);
 }
 
 // A signal is taken by one wait only. A thread reports itself still active until its body
-// returns, and a wait for its end ends with the body, without a join.
+// returns, and a wait for its end ends with the body, without a join. Waits on an event and on
+// a semaphore are woken from another thread.
 TEST(Thread, ReportsStillActiveUntilItsBodyReturnsAndAnEventWakesOneWait) {
     AutoResetEvent event;
     EXPECT_FALSE(event.waitFor(milliseconds(10)));
@@ -62,21 +51,27 @@ TEST(Thread, ReportsStillActiveUntilItsBodyReturnsAndAnEventWakesOneWait) {
     EXPECT_FALSE(event.waitFor(milliseconds(10)));
 
     AutoResetEvent reply;
+    CountingSemaphore semaphore(0, 10);
     Thread thread([&] {
         event.wait();
         reply.set();
+        semaphore.acquire();
+        semaphore.acquire();
         return 7;
     });
     EXPECT_TRUE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), Thread::kStillActive);
-    EXPECT_FALSE(thread.waitForEnd(milliseconds(10)));
+    EXPECT_FALSE(reply.waitFor(milliseconds(10))) << "the thread did not wait for the signal";
     event.set();
     EXPECT_TRUE(reply.waitFor(milliseconds(60000))) << "the signal did not come within 60 s";
+    EXPECT_FALSE(thread.waitForEnd(milliseconds(10))) << "the semaphore did not hold the thread";
+    EXPECT_TRUE(semaphore.release(2));
     if (!thread.waitForEnd(milliseconds(60000))) {
-        test::failAndEnd("the body did not end within 60 s");
+        test::failAndEnd("the body did not end within 60 s of the release");
     }
     EXPECT_FALSE(thread.isRunning());
     EXPECT_EQ(thread.exitCode(), 7);
+    EXPECT_EQ(semaphore.count(), 0);
     thread.join();
 
     Thread neverStarted;
@@ -102,7 +97,6 @@ TEST(XdgFolders, TakeAbsoluteFoldersOnlyAndFallBackToTheDefaults) {
     EXPECT_EQ(systemDataFolders("relative:also/relative"), defaults);
     EXPECT_EQ(systemDataFolders("rel::/opt/share:/srv/"), (Folders{"/opt/share", "/srv/"}));
 
-    EXPECT_EQ(userDataFolder("/data", "/home/ann"), "/data");
     EXPECT_EQ(userDataFolder("data", "/home/ann"), "/home/ann/.local/share");
     EXPECT_EQ(userDataFolder(nullptr, ""), "");
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "settings/profiles.h"
 
 namespace morvane {
@@ -16,29 +19,19 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
     ASSERT_EQ(parsed.action, Action::Convert) << parsed.error;
     const CommandLineOptions& o = parsed.options;
     EXPECT_EQ(o.sources, (std::vector<std::string>{"a.mp4", "dir", "-strange.avi"}));
-    EXPECT_EQ(o.outputFolder, "out");
-    EXPECT_EQ(o.profile, 3);
-    EXPECT_EQ(o.videoKbps, 700);
-    EXPECT_EQ(o.sizeMode, kCustomSizeMode);
-    EXPECT_EQ(o.width, 320);  // made even
-    EXPECT_EQ(o.height, 240);
-    EXPECT_TRUE(o.quiet);
-    EXPECT_TRUE(o.overwrite);
-    EXPECT_EQ(o.logPath, "x.log");
-    EXPECT_EQ(o.watermark, WatermarkChoice::File);
-    EXPECT_EQ(o.watermarkPath, "mark.png");
-    EXPECT_EQ(o.codec, kCodecH264Aac);
-    EXPECT_EQ(o.threads, 7);
+    // 321x241 made even.
+    EXPECT_EQ(
+        std::tie(o.outputFolder, o.profile, o.videoKbps, o.sizeMode, o.width, o.height, o.quiet,
+                 o.overwrite, o.logPath, o.watermark, o.watermarkPath, o.codec, o.threads),
+        std::tuple("out", 3, 700, kCustomSizeMode, 320, 240, true, true, "x.log",
+                   WatermarkChoice::File, "mark.png", kCodecH264Aac, 7));
 
-    // The defaults: Medium, original size, the watermark searched for, this folder.
+    // The defaults: Medium, original size, the watermark searched for, this folder; the
+    // threads as MORVANE_THREADS says.
     const CommandLineOptions d = parseCommandLine({"clip.mp4"}).options;
-    EXPECT_EQ(d.profile, 2);
-    EXPECT_EQ(d.sizeMode, 2);
-    EXPECT_EQ(d.outputFolder, ".");
-    EXPECT_EQ(d.watermark, WatermarkChoice::Searched);
-    EXPECT_FALSE(d.overwrite);
-    EXPECT_EQ(d.codec, kCodecSparkMp3);
-    EXPECT_EQ(d.threads, -1);  // as MORVANE_THREADS says
+    EXPECT_EQ(std::tie(d.profile, d.sizeMode, d.outputFolder, d.watermark, d.overwrite, d.codec,
+                       d.threads),
+              std::tuple(2, 2, ".", WatermarkChoice::Searched, false, kCodecSparkMp3, -1));
 
     EXPECT_EQ(parseCommandLine({}).action, Action::ConvertStored);
     EXPECT_EQ(parseCommandLine({"--help"}).action, Action::Help);
@@ -48,23 +41,18 @@ TEST(CommandLine, TakesSourcesAndOptionsInAnyOrder) {
 TEST(CommandLine, RateOrAudioChoicesSelectTheCustomProfileFromTheNamedOne) {
     const CommandLineOptions o =
         parseCommandLine({"--profile", "low", "--audio=stereo", "c.avi"}).options;
-    EXPECT_EQ(o.profile, ProfileTable::kCustomRow);
-    EXPECT_EQ(o.videoKbps, 150);
-    EXPECT_EQ(o.audioKbps, 32);
-    EXPECT_EQ(o.audioMode, kAudioStereo);
+    EXPECT_EQ(std::tie(o.profile, o.videoKbps, o.audioKbps, o.audioMode),
+              std::tuple(ProfileTable::kCustomRow, 150, 32, kAudioStereo));
     const CommandLineOptions off =
         parseCommandLine({"--video-kbps=2048", "--audio", "off", "c"}).options;
-    EXPECT_EQ(off.videoKbps, 2048);
-    EXPECT_EQ(off.audioKbps, 96);
-    EXPECT_EQ(off.audioMode, kAudioDisabled);
+    EXPECT_EQ(std::tie(off.profile, off.videoKbps, off.audioKbps, off.audioMode),
+              std::tuple(ProfileTable::kCustomRow, 2048, 96, kAudioDisabled));
 }
 
 TEST(CommandLine, RefusesWhatItCannotTakeWithOneLine) {
-    struct Case {
-        std::vector<std::string> arguments;
-        const char* error;
-    };
-    const Case cases[] = {
+    const std::string sizes =
+        "--size takes quarter, half, original, double or WxH with W and H from 50 to 1024, not ";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--frob", "a"}, "unknown option '--frob'"},
         {{"-z", "a"}, "unknown option '-z'"},
         {{"a", "-o"}, "option '-o' needs a value"},
@@ -75,18 +63,13 @@ TEST(CommandLine, RefusesWhatItCannotTakeWithOneLine) {
         {{"--audio=surround", "a"}, "unknown audio 'surround' (mono, stereo or off)"},
         {{"--format=vp6", "a"}, "unknown format 'vp6' (flv1 or h264)"},
         {{"--threads=65", "a"}, "--threads takes a number from 0 to 64, not '65'"},
-        {{"--size=49x100", "a"},
-         "--size takes quarter, half, original, double or WxH with W and H from 50 to 1024, not "
-         "'49x100'"},
-        {{"--size=big", "a"},
-         "--size takes quarter, half, original, double or WxH with W and H from 50 to 1024, not "
-         "'big'"},
+        {{"--size=49x100", "a"}, sizes + "'49x100'"},
+        {{"--size=big", "a"}, sizes + "'big'"},
         {{"-q"}, "no source to convert"},
     };
-    for (const Case& c : cases) {
-        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
-        EXPECT_EQ(parsed.action, Action::UsageError) << c.error;
-        EXPECT_EQ(parsed.error, c.error);
+    for (const auto& [arguments, error] : cases) {
+        const ParsedCommandLine parsed = parseCommandLine(arguments);
+        EXPECT_EQ(std::pair(parsed.action, parsed.error), std::pair(Action::UsageError, error));
     }
 }
 

@@ -16,7 +16,7 @@ namespace morvane::test {
 using ControlTexts = std::map<ui::ControlId, std::string>;
 
 // A dialog that only remembers what was done to its controls, answers its choosers from a
-// queue (an empty queue cancels) and keeps every warning with the texts shown while it was up.
+// queue ("" or none cancels) and keeps every warning with the texts shown while it was up.
 class FakeDialog final : public ui::DialogView, public ui::Desktop {
 public:
     using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -42,11 +42,17 @@ public:
     bool isActive() const override { return active; }
 
     std::optional<std::string> chooseFile(std::string_view title) override {
-        return answer(title, {});
+        return chooseFolder(title, {});
     }
     std::optional<std::string> chooseFolder(std::string_view title,
                                             std::string_view start) override {
-        return answer(title, start);
+        choosers.emplace_back(title, start);
+        std::string given;
+        if (!answers.empty()) {
+            given = std::move(answers.front());
+            answers.pop_front();
+        }
+        return given.empty() ? std::nullopt : std::optional(given);
     }
     void warn(std::string_view caption, std::string_view text) override {
         warnings.push_back({std::string(caption), std::string(text), texts});
@@ -71,17 +77,6 @@ public:
     std::vector<std::string> opened;
     bool active = true;
     Pairs notifications;  // summary, body
-
-private:
-    std::optional<std::string> answer(std::string_view title, std::string_view start) {
-        choosers.emplace_back(title, start);
-        std::optional<std::string> given;
-        if (!answers.empty()) {
-            given = std::move(answers.front());
-            answers.pop_front();
-        }
-        return given;
-    }
 };
 
 }  // namespace morvane::test

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <thread>
 
@@ -98,28 +99,8 @@ TEST_F(MainDialogTest, PlacesTheTemplateInOrderWithEveryCaptionWholeAndNamed) {
     }
 }
 
-TEST_F(MainDialogTest, NumberFieldsTakeDigitsStepWithinLimitsAndJudgeOnLeaving) {
+TEST_F(MainDialogTest, TheFileNameAndTheListsWriteTheStoreAtOnceANumberFieldOnLeaving) {
     settings_.setNumber(keys::kWidth, 5000);  // shown as it is until the field is left
-    auto& width = widget<NumberEdit>(kWidthField);
-    EXPECT_EQ(width.text(), "5000");
-    width.setEnabled(true);
-    width.setFocus();
-    width.selectAll();
-    QTest::keyClicks(&width, "10x2-4");
-    EXPECT_EQ(width.text(), "1024") << "only digits may be typed";
-    QTest::keyClick(&width, Qt::Key_Up);
-    EXPECT_EQ(width.text(), "1024") << "the arrows stay within the limits";
-    QTest::keyClick(&width, Qt::Key_Down);
-    EXPECT_EQ(width.text(), "1023");
-    EXPECT_EQ(settings_.getNumber(keys::kWidth), 5000) << "the store waits for the focus to leave";
-
-    // Esc shows the stored value again and leaves the field, which then corrects it.
-    QTest::keyClick(&width, Qt::Key_Escape);
-    EXPECT_FALSE(width.hasFocus());
-    EXPECT_EQ(settings_.getNumber(keys::kWidth), 1024) << "not judged on leaving, or not as stored";
-}
-
-TEST_F(MainDialogTest, TheFileNameAndTheListsWriteTheStoreAtOnce) {
     auto& fileName = widget<QLineEdit>(kFileNameField);
     fileName.setFocus();
     QTest::keyClicks(&fileName, "ab");
@@ -144,13 +125,31 @@ TEST_F(MainDialogTest, TheFileNameAndTheListsWriteTheStoreAtOnce) {
         EXPECT_EQ(settings_.getNumber(key), last) << key;
         EXPECT_EQ(dialog().control(follower)->isEnabled(), followerEnabled) << key;
     }
+
+    // The Custom size, chosen above, lets the width be edited.
+    auto& width = widget<NumberEdit>(kWidthField);
+    EXPECT_EQ(width.text(), "5000");
+    width.setFocus();
+    width.selectAll();
+    QTest::keyClicks(&width, "10x2-4");
+    EXPECT_EQ(width.text(), "1024") << "only digits may be typed";
+    QTest::keyClick(&width, Qt::Key_Up);
+    EXPECT_EQ(width.text(), "1024") << "the arrows stay within the limits";
+    QTest::keyClick(&width, Qt::Key_Down);
+    EXPECT_EQ(width.text(), "1023");
+    EXPECT_EQ(settings_.getNumber(keys::kWidth), 5000) << "the store waits for the focus to leave";
+
+    // Esc shows the stored value again and leaves the field, which then corrects it.
+    QTest::keyClick(&width, Qt::Key_Escape);
+    EXPECT_FALSE(width.hasFocus());
+    EXPECT_EQ(settings_.getNumber(keys::kWidth), 1024) << "not judged on leaving, or not as stored";
 }
 
 TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDropsLateOnes) {
     const std::string odd = (dir_ / "été 日本 #1 100%.avi").string();
     dialog();
     QString expected;  // what the window is to show, written down as it is logged
-    std::thread writer([&] {
+    std::thread([&] {
         for (int i = 0; i < 100; ++i) {
             log_.writeLine(std::to_string(i) + "\r\n");
             expected += QString::number(i) + "\n";
@@ -158,8 +157,7 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
         log_.writeLine("Output filename: ");
         log_.writeLink(odd);
         log_.writeLine("\n");
-    });
-    writer.join();
+    }).join();
     log_.writeLine("last\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return logText().endsWith("last\n"); }, 10000))
         << "the last text was not shown within 10 s";
@@ -183,9 +181,8 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
     EXPECT_EQ(fake_.opened, (std::vector<std::string>{odd, std::string(kProductAddress)}));
 
     // Texts still queued for the window when it goes are dropped.
-    std::atomic<bool> writing{true};
-    std::thread busy([this, &writing] {
-        for (int i = 0; i < 20000 && writing; ++i) {
+    std::jthread busy([this](const std::stop_token& stop) {  // stopped as the test ends
+        for (int i = 0; i < 20000 && !stop.stop_requested(); ++i) {
             log_.writeLine("busy\n");
             log_.writeLink("/some/file.avi");
         }
@@ -193,8 +190,6 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
     const bool shown = QTest::qWaitFor([&] { return logText().contains("busy"); }, 10000);
     dialog_.reset();
     QCoreApplication::processEvents();
-    writing = false;
-    busy.join();
     EXPECT_TRUE(shown) << "nothing more was shown within 10 s";
 }
 
@@ -213,25 +208,23 @@ TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
         QMimeData data;
         data.setUrls(urls);
         data.setText(urls.front().toString());  // as file managers offer it too
-        const QPoint at(4, 4);
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter({4, 4}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
-        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped({4, 4}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &dropped);
         return std::make_pair(enter.isAccepted(), dropped.isAccepted());
     };
     QWidget* fileName = &widget<QLineEdit>(kFileNameField);
-    for (const QList<QUrl>& urls :
-         {QList{local(holiday), local(clips)}, QList{QUrl("https://example.org/holiday.avi")},
-          QList{local(dir_ / "missing.avi")}}) {
-        EXPECT_EQ(drop(fileName, urls), std::make_pair(false, false)) << urls.size();
-    }
-    // What is taken, the logic's tests check; here, that it is taken, and the list shows its mode.
-    for (const auto& [target, path, mode] :
-         {std::tuple{fileName, holiday, kModeFile},
-          std::tuple{dialog().logView().viewport(), clips, kModeDirectory}}) {
-        EXPECT_EQ(drop(target, {local(path)}), std::make_pair(true, true)) << path;
-        EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), mode) << path;
+    // Taken or not, and the mode the list shows then; what is taken, the logic's tests check.
+    for (const auto& [target, urls, taken, mode] :
+         {std::tuple{fileName, QList{local(holiday), local(clips)}, false, kModeFile},
+          {fileName, QList{QUrl("https://example.org/holiday.avi")}, false, kModeFile},
+          {fileName, QList{local(dir_ / "missing.avi")}, false, kModeFile},
+          {fileName, QList{local(clips)}, true, kModeDirectory},
+          {dialog().logView().viewport(), QList{local(holiday)}, true, kModeFile}}) {
+        SCOPED_TRACE(urls.front().toString().toStdString());
+        EXPECT_EQ(drop(target, urls), std::make_pair(taken, taken));
+        EXPECT_EQ(widget<QComboBox>(kSourceModeList).currentIndex(), mode);
     }
 }
 
@@ -254,9 +247,8 @@ TEST_F(MainDialogTest, AFolderBatchTellsHowFarInTheTitleAndEndsByItselfOrOnExit)
     settings_.setNumber(keys::kMode, kModeDirectory);
     // Chooses the folders with the "..." buttons and presses Convert!
     const auto startBatch = [&](const char* source, const char* destination) {
-        fake_.answers.push_back((dir_ / source).string());
+        fake_.answers = {(dir_ / source).string(), (dir_ / destination).string()};
         click(kSourceBrowse);
-        fake_.answers.push_back((dir_ / destination).string());
         click(kDestinationBrowse);
         click(kConvertButton);
         EXPECT_EQ(convertCaption(), "Stop");
@@ -266,28 +258,23 @@ TEST_F(MainDialogTest, AFolderBatchTellsHowFarInTheTitleAndEndsByItselfOrOnExit)
     const auto text = [this](ControlId id) { return widget<QLabel>(id).text(); };
 
     startBatch("clips", "out");
-    QStringList counters;
-    bool shared = false;
-    bool estimated = false;
+    QSet<QString> shown;  // each file counter, share in the title and start of a time left
     const bool ended = QTest::qWaitFor(
         [&] {
             // Ticks far more often than the window's 500 ms, so that no file goes unseen.
             dialog().controller().progressTick(tickCount());
-            if (!counters.contains(text(kFileCounterLabel))) {
-                counters << text(kFileCounterLabel);
-            }
-            shared = shared || dialog().windowTitle().endsWith("% \u2014 " + plain);
-            estimated = estimated || text(kBatchLeftLabel).startsWith("Batch left ");
+            shown << text(kFileCounterLabel) << dialog().windowTitle().section("% ", 1)
+                  << text(kBatchLeftLabel).left(11);
             return !dialog().controller().isRunning();
         },
         120000);
     ASSERT_TRUE(ended) << "the batch did not end within 120 s";
     EXPECT_EQ(convertCaption(), "Convert!");
     EXPECT_TRUE(widget<QComboBox>(kProfileList).isEnabled());
-    EXPECT_TRUE(counters.contains("File 1 of 3")) << counters.join(", ").toStdString();
-    EXPECT_TRUE(counters.contains("File 3 of 3")) << counters.join(", ").toStdString();
-    EXPECT_TRUE(shared) << "the title never told the batch's share";
-    EXPECT_TRUE(estimated) << "the batch's time left was never shown";
+    for (const QString& told : {QString("File 1 of 3"), QString("File 3 of 3"), "\u2014 " + plain,
+                                QString("Batch left ")}) {
+        EXPECT_TRUE(shown.contains(told)) << "never shown: " << told.toStdString();
+    }
     EXPECT_EQ(dialog().windowTitle(), plain);
     EXPECT_EQ(text(kFileCounterLabel), "");
 
