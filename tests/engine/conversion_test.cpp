@@ -25,18 +25,6 @@ using test::ClipRecipe;
 using test::EngineHarness;
 using test::readMedia;
 
-ClipRecipe clipOf(int width, int height, double seconds, const char* container = "matroska",
-                  const char* video = "mpeg4", const char* audio = "aac") {
-    ClipRecipe recipe;
-    recipe.container = container;
-    recipe.videoCodec = video;
-    recipe.audioCodec = audio;
-    recipe.width = width;
-    recipe.height = height;
-    recipe.seconds = seconds;
-    return recipe;
-}
-
 // Clips shared by the tests of this file, made once.
 class Clips : public ::testing::Environment {
 public:
@@ -48,10 +36,12 @@ public:
 
     void SetUp() override {
         folder_ = std::make_unique<test::TempDir>();
-        test::writeClip(clip(), clipOf(640, 360, 2.0, "mp4", "libx264"));
-        test::writeClip(odd(), clipOf(321, 241, 5.0, "matroska", "mpeg4", "libmp3lame"));
-        test::writeClip(shortClip(), clipOf(160, 120, 0.5));
-        test::writeClip(big(), clipOf(1920, 1080, 2.0));
+        test::writeClip(clip(),
+                        {.container = "mp4", .videoCodec = "libx264", .width = 640, .height = 360});
+        test::writeClip(odd(),
+                        {.audioCodec = "libmp3lame", .width = 321, .height = 241, .seconds = 5.0});
+        test::writeClip(shortClip(), {.width = 160, .height = 120, .seconds = 0.5});
+        test::writeClip(big(), {.width = 1920, .height = 1080});
     }
     void TearDown() override { folder_.reset(); }
 
@@ -184,7 +174,7 @@ TEST(Conversion, TheIndexAndTheRateFollowTheFramesRealTimes) {
     };
     for (const Case& c : {Case{"30000-1001", 30000, 1001, false},
                           Case{"24000-1001", 24000, 1001, false}, Case{"variable", 25, 1, true}}) {
-        ClipRecipe recipe = clipOf(320, 240, 30.0, "mp4", "libx264");
+        ClipRecipe recipe{.container = "mp4", .videoCodec = "libx264", .seconds = 30.0};
         recipe.frameRateNum = c.num;
         recipe.frameRateDen = c.den;
         if (c.variable) {
@@ -441,7 +431,7 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
 #endif
     EngineHarness harness;
     const auto eight = harness.dir() / "eight.mkv";  // eight groups of a second
-    test::writeClip(eight, clipOf(160, 120, 8.0));
+    test::writeClip(eight, {.width = 160, .height = 120, .seconds = 8.0});
     std::mt19937 random(42);
     std::uniform_int_distribution<int> delay(0, 60);
     for (int round = 0; round < kRounds; ++round) {

@@ -23,9 +23,9 @@ struct ClipRecipe {
     int audioStreams = 1;
     bool audioFirst = false;
     // Paints frame `index` top-down in blue-green-red (the moving test pattern by default).
-    std::function<void(int index, uint8_t* bgr, int stride)> paint;
+    std::function<void(int index, uint8_t* bgr, int stride)> paint = {};
     // The presentation time of frame `index` in seconds (evenly spaced by default).
-    std::function<double(int index)> frameTime;
+    std::function<double(int index)> frameTime = {};
     // Keeps times below zero as they are instead of shifting them up.
     bool keepNegativeTimes = false;
     // Degrees that a player turns the pictures clockwise to show them, stored as the video

@@ -190,10 +190,7 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
                      std::to_string(c.mode) + (c.arguments.empty() ? "" : ", arguments"));
         test::TempDir dir;
         fs::create_directories(dir / "clips");
-        test::ClipRecipe clip;
-        clip.width = 1280;
-        clip.height = 720;
-        clip.seconds = 10.0;
+        const test::ClipRecipe clip{.width = 1280, .height = 720, .seconds = 10.0};
         test::writeClip(dir / "clips/first.mkv", clip);
         test::writeClip(dir / "clips/second.mkv", clip);
         writeSettings(dir, c.mode, c.mode == 0 ? "Source File" : "Source",
@@ -240,10 +237,11 @@ TEST(MorvaneBatch, FailsABatchThatConvertsNothing) {
     EXPECT_EQ(output, "No files found in " + (dir / "empty").string() + ".\n\n");
 }
 
-TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing) {
+// Named files and folders with their options, from the built-in defaults, storing nothing; an
+// output that exists is left alone unless --overwrite says otherwise.
+TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndReplacesOnlyWhenTold) {
     test::TempDir dir;
-    test::ClipRecipe clip;
-    clip.seconds = 1.0;
+    const test::ClipRecipe clip{.seconds = 1.0};
     fs::create_directories(dir / "more");
     test::writeClip(dir / "a.mkv", clip);
     test::writeClip(dir / "more/b.mkv", clip);
@@ -262,20 +260,12 @@ TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndStoresNothing)
     EXPECT_EQ(media.height, 80);
     EXPECT_EQ(media.audioCodec, 0);
     EXPECT_FALSE(fs::exists(dir / "config")) << "a command-line run wrote settings";
-}
 
-TEST(MorvaneBatch, LeavesAnExistingOutputUnlessToldToReplaceIt) {
-    test::TempDir dir;
-    test::ClipRecipe clip;
-    clip.seconds = 1.0;
-    test::writeClip(dir / "a.mkv", clip);
     test::writeFile(dir / "a.flv", "kept");
-
     const auto [kept, keptOutput] = runBatch(dir, {"a.mkv"});
     EXPECT_EQ(kept, 1);
     EXPECT_NE(keptOutput.find("--overwrite"), std::string::npos) << keptOutput;
     EXPECT_EQ(test::readFile(dir / "a.flv"), "kept");
-
     const auto [replaced, replacedOutput] = runBatch(dir, {"--overwrite", "a.mkv"});
     EXPECT_EQ(replaced, 0) << replacedOutput;
     EXPECT_EQ(test::readFile(dir / "stdout.txt.err"), "") << "a progress line on a file";
@@ -316,12 +306,10 @@ TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
 // --no-watermark decide instead.
 TEST(MorvaneBatch, DrawsTheWatermarkFromTheDataFoldersOrAsTold) {
     test::TempDir dir;
-    test::ClipRecipe clip;
-    clip.seconds = 0.5;
-    clip.paint = [&clip](int, uint8_t* bgr, int stride) {
-        std::fill(bgr, bgr + static_cast<ptrdiff_t>(stride) * clip.height, uint8_t{0});
-    };
-    test::writeClip(dir / "black.mkv", clip);
+    test::writeClip(dir / "black.mkv",
+                    {.seconds = 0.5, .paint = [](int, uint8_t* bgr, int stride) {
+                         std::fill(bgr, bgr + static_cast<ptrdiff_t>(stride) * 240, uint8_t{0});
+                     }});
     // Opaque squares that cover the place where the test reads the output's luma.
     auto writeMark = [](const fs::path& path, uint8_t grey) {
         fs::create_directories(path.parent_path());
@@ -352,8 +340,7 @@ TEST(MorvaneBatch, DrawsTheWatermarkFromTheDataFoldersOrAsTold) {
 // library would start them: every output whole, every log line whole, no settings.
 TEST(MorvaneBatch, ConcurrentRunsIntoOneFolderKeepOutputsAndLogLinesWhole) {
     test::TempDir dir;
-    test::ClipRecipe clip;
-    clip.seconds = 2.0;
+    const test::ClipRecipe clip{.seconds = 2.0};
     constexpr int kRuns = 4;
     std::vector<pid_t> children;
     for (int run = 0; run < kRuns; ++run) {
@@ -437,8 +424,7 @@ TerminalShow separate(const std::string& received) {
 
 TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
     test::TempDir dir;
-    test::ClipRecipe clip;
-    clip.seconds = 1.0;
+    const test::ClipRecipe clip{.seconds = 1.0};
     test::writeClip(dir / "a.mkv", clip);
     test::writeClip(dir / "b.mkv", clip);
     auto runOnTerminal = [&dir](std::vector<std::string> arguments) {
