@@ -110,30 +110,30 @@ TEST_F(JobTest, CutsAudioIntoEncoderFramesWithTheirTimes) {
 }
 
 TEST_F(JobTest, ReportsProgressTimeLeftAndBitRate) {
-    job_.duration = 20000000;
-    job_.progressPosition = 10000000;
-    EXPECT_EQ(progressPercent(job_), 50);
-    job_.progressPosition = 30000000;
-    EXPECT_EQ(progressPercent(job_), 150);
-    job_.duration = 0;
-    EXPECT_EQ(progressPercent(job_), 0);
-
-    job_.startTick = 0xFFFFFF00U;  // the tick count wraps during the batch
-    job_.graphPosition = 0;
-    EXPECT_EQ(timeLeftText(job_, 59744), "00:00:00");
-    job_.graphPosition = 1;
-    job_.duration = 20000000;
-    job_.progressPosition = 10000000;
-    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:01:00");
-    job_.progressPosition = 0;  // nothing encoded yet: the estimate is no estimate
-    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:00:00");
-    job_.duration = 0;
-    EXPECT_EQ(timeLeftText(job_, 0xFFFFFF00U + 60000), "00:00:00");
-    // 3,725,999 ms left.
-    job_.startTick = 0;
-    job_.duration = 3725999 + 1000;
-    job_.progressPosition = 1000;
-    EXPECT_EQ(timeLeftText(job_, 1000), "01:02:05");
+    struct Case {
+        uint32_t startTick;
+        int64_t graphPosition, duration, position;
+        uint32_t now;
+        int percent;
+        const char* left;
+    };
+    constexpr uint32_t kWrap = 0xFFFFFF00U;  // the tick count wraps during the batch
+    const Case cases[] = {
+        {kWrap, 1, 20000000, 10000000, kWrap + 60000, 50, "00:01:00"},
+        {kWrap, 0, 20000000, 10000000, kWrap + 60000, 50, "00:00:00"},  // nothing decoded yet
+        {kWrap, 1, 20000000, 0, kWrap + 60000, 0, "00:00:00"},          // nothing encoded yet
+        {kWrap, 1, 0, 0, kWrap + 60000, 0, "00:00:00"},  // no duration, nothing encoded
+        {kWrap, 1, 20000000, 30000000, kWrap + 60000, 150, "00:00:00"},
+        {0, 1, 3725999 + 1000, 1000, 1000, 0, "01:02:05"},  // 3,725,999 ms left
+    };
+    for (const Case& c : cases) {
+        job_.startTick = c.startTick;
+        job_.graphPosition = c.graphPosition;
+        job_.duration = c.duration;
+        job_.progressPosition = c.position;
+        EXPECT_EQ(progressPercent(job_), c.percent) << c.position << " of " << c.duration;
+        EXPECT_EQ(timeLeftText(job_, c.now), c.left) << c.position << " of " << c.duration;
+    }
 
     EXPECT_DOUBLE_EQ(realBitrate(1000000, 100000000), 781.25);
     EXPECT_DOUBLE_EQ(realBitrate(1000000, 0), 7812.5);       // counts as one second

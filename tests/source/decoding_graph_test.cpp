@@ -137,12 +137,7 @@ private:
 };
 
 ClipRecipe clip(const char* container, const char* video, const char* audio, double seconds = 2.0) {
-    ClipRecipe recipe;
-    recipe.container = container;
-    recipe.videoCodec = video;
-    recipe.audioCodec = audio;
-    recipe.seconds = seconds;
-    return recipe;
+    return {.container = container, .videoCodec = video, .audioCodec = audio, .seconds = seconds};
 }
 
 // The first channel of 16- or 32-bit PCM, as floats.

@@ -282,10 +282,7 @@ TEST_F(DialogControllerTest, BatchEndsAreNotifiedUnseenAndALateNoticeLeavesTheNe
     const fs::path out = dir_ / "out";
     fs::create_directories(clips);
     fs::create_directories(out);
-    test::ClipRecipe brief;
-    brief.width = 160;
-    brief.height = 120;
-    brief.seconds = 0.5;
+    const test::ClipRecipe brief{.width = 160, .height = 120, .seconds = 0.5};
     test::writeClip(clips / "a.mkv", brief);
     test::writeFile(clips / "b.avi", "not a clip");
     settings_.setNumber(keys::kMode, kModeDirectory);

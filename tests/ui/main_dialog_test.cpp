@@ -235,10 +235,7 @@ TEST_F(MainDialogTest, AFolderBatchTellsHowFarInTheTitleAndEndsByItselfOrOnExit)
     for (const char* folder : {"clips", "long", "out", "later"}) {
         std::filesystem::create_directories(dir_ / folder);
     }
-    test::ClipRecipe clip;
-    clip.width = 640;
-    clip.height = 360;
-    clip.seconds = 4.0;
+    test::ClipRecipe clip{.width = 640, .height = 360, .seconds = 4.0};
     for (const char* name : {"a.mkv", "b.mkv", "c.mkv"}) {
         test::writeClip(dir_ / "clips" / name, clip);
     }

@@ -24,16 +24,14 @@ TEST(FuzzSeeds, Write) {
           Seed{"c.avi", "avi", "mpeg4", "libmp3lame"},
           Seed{"d.webm", "webm", "libvpx", "libvorbis"}, Seed{"e.flv", "flv", "flv", "libmp3lame"},
           Seed{"f.mp4", "mp4", "libx264", "aac", 90}}) {
-        morvane::test::ClipRecipe recipe;
-        recipe.container = seed.container;
-        recipe.videoCodec = seed.video;
-        recipe.audioCodec = seed.audio;
-        recipe.width = 64;
-        recipe.height = 48;
-        recipe.seconds = 0.3;
-        recipe.sampleRate = 22050;
-        recipe.rotation = seed.rotation;
-        morvane::test::writeClip(seedFolder / seed.file, recipe);
+        morvane::test::writeClip(seedFolder / seed.file, {.container = seed.container,
+                                                          .videoCodec = seed.video,
+                                                          .audioCodec = seed.audio,
+                                                          .width = 64,
+                                                          .height = 48,
+                                                          .seconds = 0.3,
+                                                          .sampleRate = 22050,
+                                                          .rotation = seed.rotation});
     }
 }
 
