@@ -157,18 +157,11 @@ std::vector<float> toneOf(const std::vector<uint8_t>& pcm, int channels, int bit
 // first. Without sound that can be had or that is asked for, the graph goes on with its message.
 // A failure from a handler ends its branch; the other goes on to the end.
 TEST(DecodingGraph, DecodesEveryFormatIntoRgbFramesAndTheAskedPcm) {
-    ClipRecipe audioFirst = clip("matroska", "mpeg4", "aac", 1.0);
-    audioFirst.audioFirst = true;
-    audioFirst.frameRateNum = 30000;
-    audioFirst.frameRateDen = 1001;
-    ClipRecipe sixChannelsInTwoStreams;
-    sixChannelsInTwoStreams.sampleRate = 48000;
-    sixChannelsInTwoStreams.channels = 6;
-    sixChannelsInTwoStreams.audioStreams = 2;
-    ClipRecipe mono8kHz = clip("matroska", "mpeg4", "pcm_s16le");
-    mono8kHz.sampleRate = 8000;
-    mono8kHz.channels = 1;
-    mono8kHz.toneHz = 300;
+    const ClipRecipe audioFirst{
+        .frameRateNum = 30000, .frameRateDen = 1001, .seconds = 1.0, .audioFirst = true};
+    const ClipRecipe sixChannelsInTwoStreams{.sampleRate = 48000, .channels = 6, .audioStreams = 2};
+    const ClipRecipe mono8kHz{
+        .audioCodec = "pcm_s16le", .sampleRate = 8000, .channels = 1, .toneHz = 300};
     const PcmFormat stereo = {44100, 2, 16};
     // Each clip with the PCM asked for, and the frame on which the video handler fails (0: none).
     const std::tuple<const char*, ClipRecipe, PcmFormat, size_t> formats[] = {
@@ -257,9 +250,7 @@ TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
 // answers, audio keeps in step with the frames instead of racing ahead, so that the samples of
 // both reach the handlers about in time order.
 TEST(DecodingGraph, PausesRunsAndStopsFromAnotherThread) {
-    ClipRecipe recipe = clip("matroska", "mpeg4", "aac", 20.0);
-    recipe.width = 160;
-    recipe.height = 120;
+    const ClipRecipe recipe{.width = 160, .height = 120, .seconds = 20.0};
     GraphHarness harness;
     // Slow handlers, so that the graph is mid-file when it is paused and stopped.
     harness.videoAnswer = [](size_t) {
