@@ -168,10 +168,9 @@ bool FlvEncoder::openVideoStream() {
         std::max(2 * group,
                  pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
     if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
-        // By default one core is left to the decoding, which the encoding otherwise competes
-        // with: on two cores, two workers measured no quicker than one encoder, with more memory.
+        // A worker a core by default: the decoding's threads share the cores with them.
         const int wanted =
-            threads_ > 0 ? threads_ : static_cast<int>(std::thread::hardware_concurrency()) - 1;
+            threads_ > 0 ? threads_ : static_cast<int>(std::thread::hardware_concurrency());
         videoWorkers_ = static_cast<int>(std::clamp<size_t>(
             budgetPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
     }
