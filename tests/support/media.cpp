@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 
 #include "pixels/bitmap_layout.h"
@@ -258,21 +257,21 @@ std::string flvMetadataJson(const std::filesystem::path& path) {
 
 double flvMetadataNumber(const std::filesystem::path& path, const std::string& key) {
     const std::string json = flvMetadataJson(path);
-    std::smatch number;
-    return std::regex_search(json, number, std::regex("\"" + key + "\":(-?[0-9.eE+-]+)"))
-               ? std::stod(number[1])
-               : std::nan("");
+    const std::string name = "\"" + key + "\":";
+    const size_t at = json.find(name);
+    return at == std::string::npos ? std::nan("") : std::strtod(&json[at + name.size()], nullptr);
 }
 
 std::vector<double> flvKeyFrameTimes(const std::filesystem::path& path) {
     const std::string json = flvMetadataJson(path);
-    std::smatch list;
+    const std::string name = "\"times\":[";
+    const size_t at = json.find(name);
     std::vector<double> times;
-    if (std::regex_search(json, list, std::regex("\"times\":\\[([^\\]]*)\\]"))) {
-        std::istringstream numbers(list[1]);
-        for (std::string number; std::getline(numbers, number, ',');) {
-            times.push_back(std::stod(number));
-        }
+    for (const char* next = at == std::string::npos ? "]" : &json[at + name.size()];
+         *next != ']' && *next != '\0';) {
+        char* end = nullptr;
+        times.push_back(std::strtod(next, &end));
+        next = end == next ? "]" : end + (*end == ',' ? 1 : 0);
     }
     return times;
 }

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -433,12 +432,12 @@ TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
     EXPECT_EQ(show.text, test::readFile(dir / "morvane.log"));
     ASSERT_FALSE(show.lines.empty());
     EXPECT_TRUE(show.lines.front().starts_with("[1/2] a.mkv ")) << show.lines.front();
-    // The line's own layout is the progress line's tests'; here, the file it tells of and the
-    // terminal's width.
-    const std::regex progress(
-        R"(\[(1/2\] a|2/2\] b)\.mkv +\d+%  \d\d:\d\d:\d\d left(  \d+\.\dx)?)");
+    // The line's own layout is the progress line's tests'; here, the file it tells of, that it
+    // tells the time left, and the terminal's width.
     for (const std::string& line : show.lines) {
-        EXPECT_TRUE(std::regex_match(line, progress)) << line;
+        EXPECT_TRUE((line.starts_with("[1/2] a.mkv ") || line.starts_with("[2/2] b.mkv ")) &&
+                    line.find("% ") != std::string::npos && line.find(" left") != std::string::npos)
+            << line;
         EXPECT_LT(line.size(), 60u) << line;
     }
 
