@@ -47,10 +47,8 @@ public:
     void setFormat(FlvFormat format) { format_ = format; }
     // Threads that encode the video: x264's own for H.264 (0: x264's choice, one and a half per
     // core); for FLV1, workers that each encode a key frame group, as many as the picture budget
-    // allows (0: one per core but one, which the decoding keeps busy).
+    // (512 MB, or a sixteenth of the memory, and always two groups) allows (0: one per core).
     void setThreads(int threads) { threads_ = threads; }
-    // The bytes of pictures that FLV1 workers may hold at once (always two groups' worth).
-    void setPictureBudget(size_t bytes) { pictureBudget_ = bytes; }
     // The workers encoding this file's video; 1 when it is encoded on the calling thread.
     int videoWorkers() const { return videoWorkers_; }
     // Failures of the video workers to make on purpose, for tests.
@@ -143,7 +141,7 @@ private:
     int height_;
     FlvFormat format_ = FlvFormat::SorensonMp3;
     int threads_ = 0;
-    size_t pictureBudget_;
+    const size_t pictureBudget_;
     int videoWorkers_ = 1;
     AVRational frameRate_{100, 1};
     const int audioKbps_;

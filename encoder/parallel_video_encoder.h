@@ -20,7 +20,7 @@ namespace morvane {
 //
 // For codecs that give each frame's packet at once (no delay, no reordering), such as FLV1.
 //
-// Threads: submit(), takeFrame(), finish() and abandon() are called from one thread at a time
+// Threads: submit(), takeFrame(), waitForFrame() and abandon() are called from one thread at a time
 // (the encoder's); the workers are this object's own.
 class ParallelVideoEncoder {
 public:

@@ -37,14 +37,15 @@ std::string timeLeftText(const ConversionJob& job, uint32_t nowTick) {
     if (left <= 0) {
         return text;
     }
-    const int64_t hours = left / 3600000;
-    const int64_t minutes = (left - hours * 3600000) / 60000;
-    const int64_t seconds = (left - hours * 3600000 - minutes * 60000) / 1000;
-    char formatted[64];
-    std::snprintf(formatted, sizeof formatted, "%02lld:%02lld:%02lld",
-                  static_cast<long long>(hours), static_cast<long long>(minutes),
-                  static_cast<long long>(seconds));
-    return formatted;
+    return clockText(left);
+}
+
+std::string clockText(int64_t ms) {
+    const int64_t seconds = ms / 1000;
+    char text[64];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
 }
 
 double realBitrate(int64_t bytes, int64_t duration) {

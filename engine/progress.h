@@ -15,6 +15,9 @@ int32_t progressPercent(const ConversionJob& job);
 // the tick count now) and the share of that file encoded so far.
 std::string timeLeftText(const ConversionJob& job, uint32_t nowTick);
 
+// A span of `ms` milliseconds as "hh:mm:ss", the seconds cut off.
+std::string clockText(int64_t ms);
+
 // Logs the output file of the file just done and its real bit rate.
 void reportRealBitrate(const ConversionJob& job);
 

@@ -1,21 +1,9 @@
 #include "ui/batch_progress.h"
 
-#include <cstdio>
-
+#include "engine/progress.h"
 #include "platform/tick_count.h"
 
 namespace morvane::ui {
-namespace {
-
-std::string clockText(int64_t ms) {
-    const int64_t seconds = ms / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    return text;
-}
-
-}  // namespace
 
 BatchProgress::BatchProgress(DurationProbe probe) : probe_(std::move(probe)) {}
 

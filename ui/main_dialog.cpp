@@ -248,7 +248,7 @@ void MainDialog::selectListItem(ControlId id, int position) {
 }
 
 void MainDialog::setTitle(std::string_view title) {
-    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    setWindowTitle(fromUtf8(title));
 }
 
 void MainDialog::setProgress(int percent) {
