@@ -63,11 +63,7 @@ TEST(Conversion, WritesTheMediumProfileInTimeWithTheSource) {
     const auto output = harness.outputFolder() / "clip.flv";
     const test::ReadMedia media = readMedia(output);
     ASSERT_TRUE(media.opened) << harness.logText();
-    EXPECT_EQ(media.formatName, "flv");
-    EXPECT_EQ(media.videoCodec, AV_CODEC_ID_FLV1);
-    EXPECT_EQ(media.audioCodec, AV_CODEC_ID_MP3);
-    EXPECT_EQ(media.sampleRate, 44100);
-    EXPECT_EQ(media.channels, 2);
+    // The codecs and the sound's format, the table below checks for every profile.
     EXPECT_EQ(media.decodeErrors, 0);
     EXPECT_EQ(media.decodedVideoFrames, 50);
     // The metadata tells the real duration and size, with an index of the key frames, one a

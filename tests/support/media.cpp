@@ -136,7 +136,6 @@ ReadMedia readMedia(const std::filesystem::path& path, bool keepLuma) {
         return media;
     }
     media.opened = true;
-    media.formatName = input->iformat->name;
 
     std::vector<CodecContextPtr> decoders(input->nb_streams);
     for (unsigned i = 0; i < input->nb_streams; ++i) {

@@ -41,7 +41,6 @@ struct ReadPacket {
 // What a file holds, as libavformat and libavcodec read it.
 struct ReadMedia {
     bool opened = false;
-    std::string formatName;
     int audioCodec = 0;  // AVCodecID, 0 when there is no audio stream
     int videoCodec = 0;
     int width = 0;
