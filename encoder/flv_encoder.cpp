@@ -27,6 +27,10 @@ constexpr AVRational kMilliseconds{1, 1000};
 // pictures from the pool instead of faulting (and zeroing) fresh memory for each frame.
 constexpr size_t kKeptPictureBytes = 112 << 20;
 
+// The FLV1 codecs a file's key frame groups take turns on, whatever the number of workers: more
+// would leave each too few groups for its rate control to settle on a clip of some seconds.
+constexpr int kSharedCodecs = 2;
+
 // The pictures FLV1 workers may hold: 512 MB, or a sixteenth of the memory if that is less.
 size_t defaultPictureBudget() {
     const long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -51,6 +55,7 @@ FlvEncoder::FlvEncoder(int width, int height, int videoKbps, int audioKbps, int 
       channels_(channels),
       log_(log),
       watermarkSearch_(defaultWatermarkSearchPaths()),
+      interleaver_([this](AVPacket& packet) { mux(packet); }),
       picturePool_(BufferPool::create(kKeptPictureBytes)) {}
 
 FlvEncoder::~FlvEncoder() {
@@ -129,6 +134,7 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
         return fail("Invalid output format parameters\n");
     }
     headerWritten_ = true;
+    interleaver_.start(audioStream_ != nullptr && sourceHasAudio_, videoStream_ != nullptr);
     return true;
 }
 
@@ -160,39 +166,40 @@ bool FlvEncoder::openVideoStream() {
     const VideoEncoderSettings settings = videoSettingsOf(codecChoice());
     const AVCodec* codec = videoEncoderOf(format_);
     // Workers for a codec without threads of its own, as many as the budget has room for a group
-    // each (two groups at least). Each needs no more than the group it encodes and the next one
-    // waiting: more pictures in flight would only hold memory.
+    // each (two groups at least), and no more than the codecs they share. Each needs no more than
+    // the group it encodes and the next one waiting: more pictures in flight would only hold
+    // memory. The bytes do not depend on their number (see ParallelVideoEncoder).
     videoWorkers_ = 1;
     const size_t group = static_cast<size_t>(settings.keyFrameInterval);
     const size_t budgetPictures =
         std::max(2 * group,
                  pictureBudget_ / std::max<size_t>(VideoEncoder::pictureBytes(width_, height_), 1));
-    if (format_ == FlvFormat::SorensonMp3 && threads_ != 1) {
+    CodecOpenResult result = CodecOpenResult::Refused;
+    if (format_ == FlvFormat::SorensonMp3) {
         // A worker a core by default: the decoding's threads share the cores with them.
         const int wanted =
             threads_ > 0 ? threads_ : static_cast<int>(std::thread::hardware_concurrency());
         videoWorkers_ = static_cast<int>(std::clamp<size_t>(
-            budgetPictures / group, 1, static_cast<size_t>(std::max(wanted, 1))));
+            budgetPictures / group, 1, static_cast<size_t>(std::clamp(wanted, 1, kSharedCodecs))));
+        const size_t maxPictures =
+            std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
+        // The pictures the workers hold come back to the pool too, rather than to the system.
+        picturePool_->keepAtMost(kKeptPictureBytes +
+                                 maxPictures * VideoEncoder::pictureBytes(width_, height_));
+        result = parallel_.open(codec, settings, kSharedCodecs, videoWorkers_, maxPictures);
     }
-    const size_t maxPictures =
-        std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
-    // The pictures the workers hold come back to the pool too, rather than to the system.
-    picturePool_->keepAtMost(
-        kKeptPictureBytes +
-        (videoWorkers_ > 1 ? maxPictures * VideoEncoder::pictureBytes(width_, height_) : 0));
-    CodecOpenResult result = CodecOpenResult::Refused;
-    if (videoWorkers_ > 1) {
-        result = parallel_.open(codec, settings, videoWorkers_, maxPictures);
-    }
-    if (result != CodecOpenResult::Opened) {
-        // Without workers (or when one could not be had), one encoder on the calling thread.
+    parallelVideo_ = result == CodecOpenResult::Opened;
+    if (!parallelVideo_) {
+        // x264, which threads itself; or one encoder on the calling thread when workers could
+        // not be had.
         videoWorkers_ = 1;
+        picturePool_->keepAtMost(kKeptPictureBytes);
         result = video_.open(codec, settings);
     }
     if (!opened(result, "video")) {
         return false;
     }
-    const AVCodecContext* context = videoWorkers_ > 1 ? parallel_.context() : video_.context();
+    const AVCodecContext* context = parallelVideo_ ? parallel_.context() : video_.context();
     avcodec_parameters_from_context(videoStream_->codecpar, context);
     videoStream_->time_base = context->time_base;
     outputWidth_ = width_;
@@ -205,24 +212,26 @@ bool FlvEncoder::openVideoStream() {
 
 void FlvEncoder::writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs,
                              std::optional<int64_t> presentationMs) {
-    if (!firstPacketMs_) {
-        firstPacketMs_ = ms;
-    }
-    // The muxer refuses a packet earlier than the file's first one. (The interleaving muxer
-    // writes the earliest first.)
-    if (format_ != FlvFormat::H264Aac) {
-        ms = std::max(ms, *firstPacketMs_);
-    }
     packet.stream_index = stream->index;
     packet.pts = presentationMs.value_or(ms);
     packet.dts = ms;
     packet.duration = durationMs;
     packet.pos = -1;
-    if (format_ == FlvFormat::H264Aac) {
-        av_interleaved_write_frame(outputContext_.get(), &packet);
-    } else {
-        av_write_frame(outputContext_.get(), &packet);
+    interleaver_.push(
+        stream == audioStream_ ? PacketInterleaver::kAudio : PacketInterleaver::kVideo, packet);
+}
+
+void FlvEncoder::mux(AVPacket& packet) {
+    // The muxer refuses a packet earlier than the file's first one, which only a stream silent
+    // for very long can bring about (the interleaver then lets the other one run ahead).
+    if (!firstPacketMs_) {
+        firstPacketMs_ = packet.dts;
     }
+    if (packet.dts < *firstPacketMs_) {
+        packet.pts += *firstPacketMs_ - packet.dts;
+        packet.dts = *firstPacketMs_;
+    }
+    av_write_frame(outputContext_.get(), &packet);
     avio_flush(outputContext_->pb);
 }
 
@@ -240,9 +249,6 @@ void FlvEncoder::writeAudioPacket(AVPacket& packet) {
 
 void FlvEncoder::writeVideoPacket(AVPacket& packet, int64_t ptsMs) {
     int64_t ms = ptsMs;
-    if (ms <= lastAudioPts_ && lastAudioPts_ != 0) {
-        ms = lastAudioPts_ + 1;
-    }
     // A video time that goes back (a jump in the source) would be refused by the muxer.
     if (lastVideoPts_ && ms < *lastVideoPts_) {
         ms = *lastVideoPts_;
@@ -295,16 +301,8 @@ bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
         return false;
     }
     const int64_t pts = av_rescale(ptsMs, sampleRate_, 1000);
-    const bool encoded = audio_.encode(samples, pts, [this](AVPacket& packet) {
-        if (heldBack_.empty()) {
-            writeAudioPacket(packet);
-        } else {  // after frames the workers have not finished
-            if (heldBack_.back().videoMs >= 0) {
-                heldBack_.emplace_back();
-            }
-            heldBack_.back().audio.emplace_back(av_packet_clone(&packet));
-        }
-    });
+    const bool encoded =
+        audio_.encode(samples, pts, [this](AVPacket& packet) { writeAudioPacket(packet); });
     lastOutputBytes_ = static_cast<int>(output_.pendingBytes());
     return encoded;
 }
@@ -344,7 +342,13 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
         return false;
     }
     bool encoded = false;
-    if (format_ == FlvFormat::H264Aac) {
+    if (parallelVideo_) {
+        encoded = parallel_.submit(std::move(picture));
+        if (encoded) {
+            submittedMs_.push_back(ptsMs);
+        }
+        writeEncodedFrames(false);
+    } else if (format_ == FlvFormat::H264Aac) {
         const int64_t index = video_.nextFrameIndex();
         if (h264FrameTimes_.empty()) {
             firstH264Frame_ = index;
@@ -355,12 +359,6 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
         if (video_.nextFrameIndex() == index) {  // no picture went in
             h264FrameTimes_.pop_back();
         }
-    } else if (videoWorkers_ > 1) {
-        encoded = parallel_.submit(std::move(picture));
-        if (encoded) {
-            heldBack_.push_back({ptsMs, {}});
-        }
-        writeHeldBack(false);
     } else {
         encoded = video_.encode(std::move(picture), [this, ptsMs](AVPacket& packet) {
             writeVideoPacket(packet, ptsMs);
@@ -373,45 +371,36 @@ bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
     return encoded;
 }
 
-void FlvEncoder::writeHeldBack(bool wait) {
-    while (!heldBack_.empty()) {
-        HeldBack& next = heldBack_.front();
-        if (next.videoMs >= 0) {
-            const int64_t ms = next.videoMs;
-            if (!parallel_.takeFrame(
-                    [this, ms](AVPacket& packet) { writeVideoPacket(packet, ms); })) {
-                if (wait && parallel_.waitForFrame()) {
-                    continue;
-                }
-                return;
+void FlvEncoder::writeEncodedFrames(bool wait) {
+    while (!submittedMs_.empty()) {
+        const int64_t ms = submittedMs_.front();
+        if (!parallel_.takeFrame([this, ms](AVPacket& packet) { writeVideoPacket(packet, ms); })) {
+            if (wait && parallel_.waitForFrame()) {
+                continue;
             }
-        } else {
-            for (const PacketPtr& packet : next.audio) {
-                if (packet) {
-                    writeAudioPacket(*packet);
-                }
-            }
+            return;
         }
-        heldBack_.pop_front();
+        submittedMs_.pop_front();
     }
 }
 
 void FlvEncoder::abandonVideo() {
     parallel_.abandon();
-    heldBack_.clear();
+    submittedMs_.clear();
 }
 
 void FlvEncoder::close() {
     overlay_.releaseFrame();
     if (headerWritten_) {
-        writeHeldBack(true);
+        writeEncodedFrames(true);
         audio_.drain([this](AVPacket& packet) { writeAudioPacket(packet); });
         if (format_ == FlvFormat::H264Aac) {
             video_.drain([this](AVPacket& packet) { writeH264Packet(packet); });
-        } else {
+        } else if (!parallelVideo_) {
             video_.drain(
                 [this](AVPacket& packet) { writeVideoPacket(packet, lastVideoPts_.value_or(0)); });
         }
+        interleaver_.flush();
         output_.writePending();
         output_.writeDirectly();
         av_write_trailer(outputContext_.get());
@@ -430,8 +419,10 @@ void FlvEncoder::release() {
     audio_.close();
     video_.close();
     parallel_.close();
-    heldBack_.clear();
+    submittedMs_.clear();
+    interleaver_.start(false, false);
     videoWorkers_ = 1;
+    parallelVideo_ = false;
     audioStream_ = nullptr;
     videoStream_ = nullptr;
     if (outputContext_) {

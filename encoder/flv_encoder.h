@@ -14,6 +14,7 @@
 #include "encoder/flv_keyframe_times.h"
 #include "encoder/flv_output.h"
 #include "encoder/frame_bitmap.h"
+#include "encoder/packet_interleaver.h"
 #include "encoder/parallel_video_encoder.h"
 #include "encoder/video_encoder.h"
 #include "encoder/watermark_overlay.h"
@@ -27,9 +28,9 @@ namespace morvane {
 //
 // The streams and codecs are those of the format: by default the "flv" muxer's own (FLV1
 // video, MP3 audio with Debian's FFmpeg), else H.264 and AAC. Packets carry millisecond
-// timestamps; an audio packet never repeats the previous audio time. An FLV1 packet never lies
-// before the last audio packet written; H.264 packets, which x264 hands back some frames
-// later, are interleaved with the audio by the muxer instead.
+// timestamps; an audio packet never repeats the previous audio time. Each stream's times are
+// worked out from that stream alone, and the two are written in time order (PacketInterleaver),
+// so that the file's bytes do not depend on which encoder hands its packets over first.
 //
 // Threads: open() and close() run on the session thread; the encode and write operations on
 // the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() and
@@ -47,16 +48,22 @@ public:
     void setFormat(FlvFormat format) { format_ = format; }
     // Threads that encode the video: x264's own for H.264 (0: x264's choice, one and a half per
     // core); for FLV1, workers that each encode a key frame group, as many as the picture budget
-    // (512 MB, or a sixteenth of the memory, and always two groups) allows (0: one per core).
+    // (512 MB, or a sixteenth of the memory, and always two groups) allows, two at most (0: one
+    // per core). An FLV1 file's bytes are the same whatever their number.
     void setThreads(int threads) { threads_ = threads; }
-    // The workers encoding this file's video; 1 when it is encoded on the calling thread.
+    // The workers encoding this file's video.
     int videoWorkers() const { return videoWorkers_; }
+    // The video is encoded by workers, so that the file lags the pictures handed over.
+    bool videoInWorkers() const { return parallelVideo_; }
     // Failures of the video workers to make on purpose, for tests.
     void setVideoWorkerFaults(ParallelVideoEncoder::Faults faults) { parallel_.setFaults(faults); }
     // Frames per second, as a fraction.
     void setFrameRate(AVRational frameRate) { frameRate_ = frameRate; }
     void setWidth(int width) { width_ = width; }
     void setHeight(int height) { height_ = height; }
+    // Whether the next file's source has sound to encode; without, no packet of the video waits
+    // for one.
+    void setSourceHasAudio(bool hasAudio) { sourceHasAudio_ = hasAudio; }
     // Where open() looks for the watermark of the file: the first of `paths` that exists is
     // drawn; none when no path exists. By default defaultWatermarkSearchPaths().
     void setWatermarkSearch(std::vector<std::filesystem::path> paths) {
@@ -122,16 +129,18 @@ private:
     CodecChoice codecChoice() const;
     bool openAudioStream();
     bool openVideoStream();
-    // Muxes one packet decoded at `ms` (and shown then, or at `presentationMs`), keeping each
-    // stream's times rising and none before the file's first packet.
+    // Hands one packet decoded at `ms` (and shown then, or at `presentationMs`) to the
+    // interleaver.
     void writePacket(AVPacket& packet, AVStream* stream, int64_t ms, int64_t durationMs,
                      std::optional<int64_t> presentationMs = std::nullopt);
     void writeAudioPacket(AVPacket& packet);
     void writeVideoPacket(AVPacket& packet, int64_t ptsMs);
     void writeH264Packet(AVPacket& packet);
-    // Writes what is held back, in the order one encoder would have written it, as far as the
-    // video workers have got; with `wait`, all of it.
-    void writeHeldBack(bool wait);
+    // Writes one packet into the file, none before the file's first packet.
+    void mux(AVPacket& packet);
+    // Takes the frames the video workers have encoded, in frame order, as far as they have got;
+    // with `wait`, all of them.
+    void writeEncodedFrames(bool wait);
     // The time of a frame that the H.264 codec numbered `index`.
     int64_t h264FrameMs(int64_t index) const;
     void noteVideoTag(const AVPacket& packet, int64_t ms);
@@ -141,8 +150,10 @@ private:
     int height_;
     FlvFormat format_ = FlvFormat::SorensonMp3;
     int threads_ = 0;
+    bool sourceHasAudio_ = true;
     const size_t pictureBudget_;
     int videoWorkers_ = 1;
+    bool parallelVideo_ = false;  // the video goes through parallel_, else video_
     AVRational frameRate_{100, 1};
     const int audioKbps_;
     const int videoKbps_;
@@ -175,13 +186,9 @@ private:
     AudioEncoder audio_;
     VideoEncoder video_;
     ParallelVideoEncoder parallel_;
-    // With video workers: frames handed over and audio packets that come after them, held back
-    // until those frames are written.
-    struct HeldBack {
-        int64_t videoMs = -1;  // a frame's time, or -1 for audio packets
-        std::vector<PacketPtr> audio;
-    };
-    std::deque<HeldBack> heldBack_;
+    // With video workers: the times of the frames handed over and not taken back yet.
+    std::deque<int64_t> submittedMs_;
+    PacketInterleaver interleaver_;
     WatermarkOverlay overlay_;  // used by prepareFrame() alone between open() and close()
     std::shared_ptr<BufferPool> picturePool_;
     std::atomic<bool> hasAudioStream_{false};

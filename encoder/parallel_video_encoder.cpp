@@ -1,5 +1,7 @@
 #include "encoder/parallel_video_encoder.h"
 
+#include <algorithm>
+
 #include "platform/sanitizer_sync.h"
 
 namespace morvane {
@@ -9,8 +11,8 @@ ParallelVideoEncoder::~ParallelVideoEncoder() {
 }
 
 CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
-                                           const VideoEncoderSettings& settings, int workers,
-                                           size_t maxPictures) {
+                                           const VideoEncoderSettings& settings, int lanes,
+                                           int workers, size_t maxPictures) {
     close();
     keyFrameInterval_ = std::max(1, settings.keyFrameInterval);
     maxPictures_ = std::max<size_t>(1, maxPictures);
@@ -21,25 +23,23 @@ CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
     inFlight_ = 0;
     failed_ = false;
     quitting_ = false;
-    for (int i = 0; i < workers; ++i) {
-        auto worker = std::make_unique<Worker>();
-        const CodecOpenResult opened = i == faults_.refuseOpen
-                                           ? CodecOpenResult::Refused
-                                           : worker->codec.open(codec, settings);
+    for (int i = 0; i < std::max(lanes, 1); ++i) {
+        auto lane = std::make_unique<VideoEncoder>();
+        const CodecOpenResult opened =
+            i == faults_.refuseOpen ? CodecOpenResult::Refused : lane->open(codec, settings);
         if (opened != CodecOpenResult::Opened) {
             close();
             return opened;
         }
-        workers_.push_back(std::move(worker));
+        lanes_.push_back(std::move(lane));
+    }
+    for (int i = 0; i < std::clamp(workers, 1, static_cast<int>(lanes_.size())); ++i) {
+        workers_.push_back(std::make_unique<Worker>());
     }
     for (const auto& worker : workers_) {
         worker->thread = std::thread([this, &worker = *worker] { work(worker); });
     }
     return CodecOpenResult::Opened;
-}
-
-const AVCodecContext* ParallelVideoEncoder::context() const {
-    return workers_.empty() ? nullptr : workers_.front()->codec.context();
 }
 
 bool ParallelVideoEncoder::submit(ByteBuffer picture) {
@@ -60,13 +60,15 @@ bool ParallelVideoEncoder::submit(ByteBuffer picture) {
         return false;
     }
     const int64_t number = nextFrame_++;
-    const int64_t group = number / keyFrameInterval_;
-    Worker& worker = *workers_[static_cast<size_t>(group % static_cast<int64_t>(workers_.size()))];
+    const auto lane =
+        static_cast<size_t>((number / keyFrameInterval_) % static_cast<int64_t>(lanes_.size()));
+    Worker& worker = *workers_[lane % workers_.size()];
     std::unique_lock lock(mutex_);
     progress_.wait(lock, [this] { return inFlight_ < maxPictures_; });
     results_.emplace_back();
     ++inFlight_;
-    worker.jobs.push_back({number, std::move(frame), number % keyFrameInterval_ == 0});
+    worker.jobs.push_back(
+        {number, std::move(frame), lanes_[lane].get(), number % keyFrameInterval_ == 0});
     worker.wake.notify_one();
     return true;
 }
@@ -83,7 +85,7 @@ void ParallelVideoEncoder::work(Worker& worker) {
         lock.unlock();
         std::vector<PacketPtr> packets;
         const bool encoded = job.frame != faults_.failFrame &&
-                             worker.codec.encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
+                             job.codec->encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
                                  packets.emplace_back(av_packet_clone(&packet));
                              });
         // The codec has read the picture; its memory may go back to the pool on another thread.
@@ -157,6 +159,7 @@ void ParallelVideoEncoder::close() {
         }
     }
     workers_.clear();
+    lanes_.clear();
     lastPicture_.reset();
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,14 +15,16 @@ namespace morvane {
 
 // A video codec that has no threads of its own, run on several cores: the pictures of one file
 // fall into groups of `keyFrameInterval` frames, each starting with a key frame and depending on
-// nothing before it, and group k is encoded by worker k mod N. Each worker keeps one codec
-// context for the whole file, opened with the same settings, so its rate control runs over all
-// its groups and the file keeps the rate. The packets come back in frame order.
+// nothing before it. `lanes` codecs, opened with the same settings, are kept for the whole file;
+// group k goes to codec k mod lanes, whose rate control runs over all its groups. Worker w runs
+// the codecs w, w + workers, ..., so that what each group is encoded by depends on the file
+// alone, never on the number of workers or their timing: the same pictures give the same
+// bytes. The packets come back in frame order.
 //
 // For codecs that give each frame's packet at once (no delay, no reordering), such as FLV1.
 //
-// Threads: submit(), takeFrame(), waitForFrame() and abandon() are called from one thread at a time
-// (the encoder's); the workers are this object's own.
+// Threads: submit(), takeFrame(), waitForFrame() and abandon() are called from one thread at a
+// time (the encoder's); the workers are this object's own.
 class ParallelVideoEncoder {
 public:
     ParallelVideoEncoder() = default;
@@ -29,12 +32,14 @@ public:
     ParallelVideoEncoder& operator=(const ParallelVideoEncoder&) = delete;
     ~ParallelVideoEncoder();
 
-    // Opens `workers` codecs and starts their threads; at most `maxPictures` pictures are
-    // handed over and not yet encoded at any time.
-    CodecOpenResult open(const AVCodec* codec, const VideoEncoderSettings& settings, int workers,
-                         size_t maxPictures);
-    // The first worker's codec (all are alike).
-    const AVCodecContext* context() const;
+    // Opens the codecs and starts `workers` threads (at most one a codec); at most
+    // `maxPictures` pictures are handed over and not yet encoded at any time.
+    CodecOpenResult open(const AVCodec* codec, const VideoEncoderSettings& settings, int lanes,
+                         int workers, size_t maxPictures);
+    // The first codec (all are alike).
+    const AVCodecContext* context() const {
+        return lanes_.empty() ? nullptr : lanes_.front()->context();
+    }
 
     // Hands the next picture over (empty: the previous picture again), waiting while
     // maxPictures are in flight. False when there is no picture at all.
@@ -51,8 +56,8 @@ public:
     // Ends the workers and closes the codecs.
     void close();
 
-    // Failures to make on purpose, for tests: the codec of worker `refuseOpen` refuses to open,
-    // and frame `failFrame` fails to encode (-1: none).
+    // Failures to make on purpose, for tests: codec `refuseOpen` refuses to open, and frame
+    // `failFrame` fails to encode (-1: none).
     struct Faults {
         int refuseOpen = -1;
         int64_t failFrame = -1;
@@ -63,6 +68,7 @@ private:
     struct Job {
         int64_t frame;
         FramePtr picture;
+        VideoEncoder* codec;
         bool key;
     };
     struct Result {
@@ -70,7 +76,6 @@ private:
         std::vector<PacketPtr> packets;
     };
     struct Worker {
-        VideoEncoder codec;
         std::deque<Job> jobs;  // guarded by mutex_
         std::condition_variable wake;
         std::thread thread;
@@ -80,14 +85,15 @@ private:
 
     Faults faults_;
     int keyFrameInterval_ = 1;
-    size_t maxPictures_ = 1;
     int width_ = 0;
     int height_ = 0;
+    size_t maxPictures_ = 1;
     int64_t nextFrame_ = 0;
     FramePtr lastPicture_;  // shared with the worker that encodes it
 
     mutable std::mutex mutex_;
-    std::condition_variable progress_;  // a frame was encoded
+    std::condition_variable progress_;                  // a frame was encoded
+    std::vector<std::unique_ptr<VideoEncoder>> lanes_;  // each used by one worker alone
     std::vector<std::unique_ptr<Worker>> workers_;
     std::deque<Result> results_;  // from frame firstResult_ on; guarded by mutex_
     int64_t firstResult_ = 0;

@@ -195,6 +195,7 @@ private:
         }
         encoder.setWidth(size.width);
         encoder.setHeight(size.height);
+        encoder.setSourceHasAudio(job_.audioEnabled);
         if (!encoder.open(job_.output.fd(), job_.output.temporaryPath())) {
             // The encoder cannot be set up at all: the program cannot go on.
             job_.output.discard();

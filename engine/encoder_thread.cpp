@@ -21,7 +21,7 @@ void encodeSample(ConversionJob& job, MediaSample& sample) {
         // The picture passes to the codec as it is: no copy.
         encoded = encoder.encodeVideo(std::move(sample.data), toMilliseconds(sample.startTime));
         // Progress follows the pictures encoded: with video workers, the last one written.
-        job.lastVideoTime = encoder.videoWorkers() > 1
+        job.lastVideoTime = encoder.videoInWorkers()
                                 ? std::max<int64_t>(encoder.videoWrittenMs(), 0) * 10000
                                 : sample.sortTime;
     } else {

@@ -334,7 +334,8 @@ done, the time left and the speed.
                             video and AAC audio, for Flash 9 and later, web
                             players (flv.js, mpegts.js) and RTMP servers
       --threads=N         threads that encode the video, 1 to 64, or 0 for one
-                            per core (the default, unless MORVANE_THREADS says)
+                            per core (the default, unless MORVANE_THREADS says);
+                            two at most for flv1, whose bytes they do not change
       --watermark=FILE    draw the image FILE over every frame
       --no-watermark      draw no watermark
   -y, --overwrite         replace outputs that exist already

@@ -116,20 +116,18 @@ TEST_F(FlvEncoderTest, PicturesReachTheFileInTheirColours) {
     }
 }
 
-// Packets carry the times of their frames, moved on only as far as keeps them in order.
+// Packets carry the times of their frames, moved on only as far as keeps each stream rising,
+// and the file holds them in time order across both streams.
 TEST_F(FlvEncoderTest, StampsPacketsWithTheTimesOfTheirFrames) {
-    // The times of the file's audio and video packets, and the time of the last audio packet
-    // before the second video packet.
     std::vector<int64_t> audio;
     std::vector<int64_t> video;
-    int64_t audioBeforeSecondFrame = -1;
     const auto finishAndReadTimes = [&] {
         audio.clear();
         video.clear();
+        int64_t last = 0;
         for (const test::ReadPacket& packet : finish().packets) {
-            if (packet.isVideo && video.size() == 1 && !audio.empty()) {
-                audioBeforeSecondFrame = audio.back();
-            }
+            EXPECT_GE(packet.dts, last) << "a tag before an earlier one";
+            last = packet.dts;
             (packet.isVideo ? video : audio).push_back(packet.pts);
         }
     };
@@ -144,19 +142,17 @@ TEST_F(FlvEncoderTest, StampsPacketsWithTheTimesOfTheirFrames) {
     EXPECT_EQ(video[1] - video[0], 40) << "the frame at -1 ms was stamped " << video[0];
 
     ASSERT_TRUE(open(320, 240));
-    // No audio packet yet: a video frame keeps its own time, even 0.
     encodeFrame(0, 0);
     // Audio frames that all claim the same time still get rising packet times.
     for (int i = 0; i < 6; ++i) {
         encodeAudio(i * 1152, 400);
     }
-    // A video frame earlier than the last audio packet is put just after it.
+    // A video frame handed over after later sound keeps its own time, and goes before it.
     encodeFrame(1, 100);
-    audioBeforeSecondFrame = -1;
     finishAndReadTimes();
     ASSERT_EQ(video.size(), 2U);
     ASSERT_GE(audio.size(), 6U);
-    EXPECT_EQ(video[0], 0);
+    EXPECT_EQ(video, (std::vector<int64_t>{0, 100}));
     // The first packet starts where the sound of 400 ms lies once the codec's delay of 1105
     // samples is taken off: 374.9 ms. The sound of the later frames claims the same time
     // again; each packet is put one millisecond after the one before.
@@ -164,24 +160,17 @@ TEST_F(FlvEncoderTest, StampsPacketsWithTheTimesOfTheirFrames) {
     for (size_t i = 2; i < audio.size(); ++i) {
         EXPECT_EQ(audio[i], audio[i - 1] + 1);
     }
-    ASSERT_GT(audioBeforeSecondFrame, 100);
-    EXPECT_EQ(video[1], audioBeforeSecondFrame + 1);
 }
 
 // Key frame groups encoded side by side, on a clip that is not a whole number of groups: the
-// file holds the packets one encoder writes, in its order and with its times and key frames,
-// and the pictures and the rate differ only as much as the rate control of each worker makes
-// them.
-TEST_F(FlvEncoderTest, WorkersWriteWhatOneEncoderWrites) {
-    constexpr int kFrames = 512;  // 20 groups and 12 frames
-    std::vector<std::vector<uint8_t>> sources;
-    test::ReadMedia single;
-    int64_t singleBytes = 0;
-    std::vector<double> singlePsnr;
-    for (const int workers : {1, 2, 3, 7}) {
+// same bytes whatever the number of workers, with every frame in its place and the rate kept.
+TEST_F(FlvEncoderTest, WorkersWriteTheSameBytesWhateverTheirNumber) {
+    constexpr int kFrames = 130;  // 5 groups and 5 frames
+    std::string first;
+    for (const int workers : {1, 2, 7}) {
         SCOPED_TRACE(std::to_string(workers) + " workers");
         ASSERT_TRUE(open(320, 240, 25, 150, 44100, workers));
-        EXPECT_EQ(encoder_->videoWorkers(), workers);
+        EXPECT_EQ(encoder_->videoWorkers(), std::min(workers, 2));
         for (int frame = 0; frame < kFrames; ++frame) {
             // Sound first, as the engine sorts it: 1152 samples every 26.1 ms.
             for (int64_t sample = frame * 1764 - frame * 1764 % 1152; sample < (frame + 1) * 1764;
@@ -190,60 +179,40 @@ TEST_F(FlvEncoderTest, WorkersWriteWhatOneEncoderWrites) {
                     encodeAudio(sample, sample * 1000 / 44100);
                 }
             }
-            std::lock_guard lock(*encoder_);
             // A noisy moving picture, so that the rate control has work to do.
             std::vector<uint8_t> bgr = test::makeTestFrame(320, 240, frame);
             for (size_t i = 0; i < bgr.size(); i += 7) {
                 bgr[i] = static_cast<uint8_t>(bgr[i] ^ ((i * 31 + frame * 17) & 15));
             }
-            ByteBuffer picture =
-                encoder_->prepareFrame(makeFrameBitmap(bgr.data(), bgr.size(), 320, 240));
-            if (workers == 1) {
-                sources.emplace_back(picture.get(), picture.get() + 320 * 240);
-            }
-            ASSERT_TRUE(encoder_->encodeVideo(std::move(picture), frame * 40));
-            encoder_->writeOutput();
+            encodeFrame(bgr, frame * 40);
         }
-        const test::ReadMedia media = [&] {
-            std::lock_guard lock(*encoder_);
-            encoder_->close();
-            return readMedia(outputPath_, true);
-        }();
-        ASSERT_EQ(media.luma.size(), static_cast<size_t>(kFrames));
-        int64_t bytes = 0;
-        std::vector<double> psnr;
-        for (const test::ReadPacket& packet : media.packets) {
-            bytes += packet.isVideo ? packet.size : 0;
-        }
-        for (size_t frame = 0; frame < media.luma.size(); ++frame) {
-            psnr.push_back(test::lumaPsnr(sources[frame], media.luma[frame]));
-        }
-        if (workers == 1) {
-            single = media;
-            singleBytes = bytes;
-            singlePsnr = psnr;
+        const test::ReadMedia media = finish();
+        const std::string bytes = test::outputOf("md5sum < '" + outputPath_.string() + "'");
+        if (workers > 1) {
+            EXPECT_EQ(bytes, first);
             continue;
         }
-        ASSERT_EQ(media.packets.size(), single.packets.size());
-        for (size_t i = 0; i < media.packets.size(); ++i) {
-            const test::ReadPacket& one = single.packets[i];
-            const test::ReadPacket& many = media.packets[i];
-            ASSERT_EQ(std::tie(many.isVideo, many.pts, many.key),
-                      std::tie(one.isVideo, one.pts, one.key))
-                << "packet " << i;
+        first = bytes;
+        EXPECT_EQ(media.decodeErrors, 0);
+        EXPECT_EQ(media.decodedVideoFrames, kFrames);
+        int64_t videoBytes = 0;
+        std::vector<int64_t> keyFrames;
+        for (const test::ReadPacket& packet : media.packets) {
+            videoBytes += packet.isVideo ? packet.size : 0;
+            if (packet.isVideo && packet.key) {
+                keyFrames.push_back(packet.pts);
+            }
         }
-        for (size_t frame = 0; frame < psnr.size(); ++frame) {
-            EXPECT_NEAR(psnr[frame], singlePsnr[frame], 1.0) << "frame " << frame;
-        }
-        EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(singleBytes),
-                    0.03 * static_cast<double>(singleBytes));
+        EXPECT_EQ(keyFrames, (std::vector<int64_t>{0, 1000, 2000, 3000, 4000, 5000}));
+        EXPECT_NEAR(static_cast<double>(videoBytes) * 8 / (kFrames * 0.04), 150 * 1024,
+                    0.1 * 150 * 1024);
     }
 }
 
 // A worker whose codec refuses to open leaves the file to one encoder; one whose codec fails
 // mid-file makes the file incomplete, which its conversion then fails on.
 TEST_F(FlvEncoderTest, AWorkersFailureNeverGoesUnnoticed) {
-    ASSERT_TRUE(open(320, 240, 25, 400, 44100, 3, {2, -1}));
+    ASSERT_TRUE(open(320, 240, 25, 400, 44100, 3, {1, -1}));
     EXPECT_EQ(encoder_->videoWorkers(), 1);
     for (int frame = 0; frame < 60; ++frame) {
         encodeFrame(frame, frame * 40);
@@ -252,7 +221,7 @@ TEST_F(FlvEncoderTest, AWorkersFailureNeverGoesUnnoticed) {
     EXPECT_FALSE(encoder_->outputFailed());
 
     ASSERT_TRUE(open(320, 240, 25, 400, 44100, 3, {-1, 40}));
-    EXPECT_EQ(encoder_->videoWorkers(), 3);
+    EXPECT_EQ(encoder_->videoWorkers(), 2);
     for (int frame = 0; frame < 60; ++frame) {
         encodeFrame(frame, frame * 40);
     }
@@ -269,12 +238,15 @@ TEST_F(FlvEncoderTest, LargePacketsReachTheFileWhole) {
         seed = seed * 1664525 + 1013904223;
         byte = static_cast<uint8_t>(seed >> 24);
     }
-    int largest = 0;
     for (int index = 0; index < 3; ++index) {
-        largest = std::max(largest, encodeFrame(noise, index * 1000));
+        encodeFrame(noise, index * 1000);
+    }
+    const test::ReadMedia media = finish();
+    int largest = 0;
+    for (const test::ReadPacket& packet : media.packets) {
+        largest = std::max(largest, packet.size);
     }
     EXPECT_GT(largest, FlvOutput::kBufferSize);
-    const test::ReadMedia media = finish();
     EXPECT_EQ(media.decodeErrors, 0);
     EXPECT_EQ(media.decodedVideoFrames, 3);
 }

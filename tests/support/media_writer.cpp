@@ -47,7 +47,15 @@ OutputStream addStream(AVFormatContext* output, const std::string& encoderName,
     if (output->oformat->flags & AVFMT_GLOBALHEADER) {
         out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    EXPECT_GE(avcodec_open2(out.codec.get(), encoder, nullptr), 0) << encoderName;
+    // The same clip on every machine: as many threads as the encoders would choose on two cores,
+    // whatever the machine has.
+    out.codec->thread_count = 2;
+    AVDictionary* options = nullptr;
+    if (encoderName == "libx264") {  // whose AVX-512 code reads memory it has not written
+        av_dict_set(&options, "x264-params", "cpu-independent=1", 0);
+    }
+    EXPECT_GE(avcodec_open2(out.codec.get(), encoder, &options), 0) << encoderName;
+    av_dict_free(&options);
     avcodec_parameters_from_context(out.stream->codecpar, out.codec.get());
     out.stream->time_base = out.codec->time_base;
     return out;
