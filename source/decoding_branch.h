@@ -33,6 +33,10 @@ public:
     // decodes at all. True when a frame is waiting.
     bool decodeAhead(const AVPacket* packet);
     bool hasFramesAhead() const { return !framesAhead_.empty(); }
+    // The first frame decoded ahead; null when none is.
+    const AVFrame* firstFrameAhead() const {
+        return framesAhead_.empty() ? nullptr : framesAhead_.front().get();
+    }
 
     // The streaming thread: delivers the frames decoded ahead, then decodes the queue's packets
     // until the end of the stream, a stop, or a handler's failure. Packets that do not decode

@@ -1,11 +1,13 @@
 #include "source/decoding_graph.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "platform/debug_output.h"
 #include "platform/ffmpeg_log.h"
 #include "platform/ffmpeg_threads.h"
+#include "source/display_rotation.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -30,6 +32,55 @@ constexpr int64_t kMaxAudioLead = 2'500'000;
 // How much is read in search of the first picture before the video counts as undecodable.
 constexpr int kPrerollPackets = 4096;
 constexpr size_t kPrerollBytes = 64 << 20;
+
+// The shape of the stream's pixels, as the container tells it, else as the pictures do; 1:1
+// when neither tells or what they tell is out of reason.
+AVRational pixelAspectOf(const AVStream& stream, const AVFrame* first) {
+    for (const AVRational aspect :
+         {stream.sample_aspect_ratio, stream.codecpar->sample_aspect_ratio,
+          first != nullptr ? first->sample_aspect_ratio : AVRational{}}) {
+        if (aspect.num > 0 && aspect.den > 0 && aspect.num <= 16 * aspect.den &&
+            aspect.den <= 16 * aspect.num) {
+            return aspect;
+        }
+    }
+    return {1, 1};
+}
+
+// The deinterlacer of a stream whose field order says it is interlaced, or whose first frame
+// does: bwdif, one picture out for each in, so that the frame rate and the key frames stay as
+// they are. Progressive frames pass untouched where only the frames tell. Empty: progressive.
+std::string deinterlacerOf(const AVStream& stream, const AVFrame* first) {
+    switch (stream.codecpar->field_order) {
+        case AV_FIELD_TT:
+        case AV_FIELD_TB:
+            return "bwdif=mode=send_frame:parity=tff:deint=all";
+        case AV_FIELD_BB:
+        case AV_FIELD_BT:
+            return "bwdif=mode=send_frame:parity=bff:deint=all";
+        default:
+            break;
+    }
+    return first != nullptr && first->interlaced_frame != 0
+               ? "bwdif=mode=send_frame:parity=auto:deint=interlaced"
+               : "";
+}
+
+// The tone mapping of a stream whose transfer is PQ (SMPTE 2084) or HLG (ARIB STD-B67), as
+// "PQ" or "HLG" in `kind`: linear light with SDR white at 100 cd/m2, BT.709 primaries, a roll-off
+// that leaves all below 90 % of SDR white as it is and brings the highlights (up to the peak
+// that the mastering display or content light level side data tell) smoothly under white, and
+// BT.709 4:2:0 in 8 bits, dithered. Empty for other streams.
+std::string toneMapperOf(const AVStream& stream, const AVFrame* first, std::string& kind) {
+    const AVColorTransferCharacteristic transfer =
+        first != nullptr && first->color_trc != AVCOL_TRC_UNSPECIFIED ? first->color_trc
+                                                                      : stream.codecpar->color_trc;
+    kind = transfer == AVCOL_TRC_SMPTE2084 ? "PQ" : transfer == AVCOL_TRC_ARIB_STD_B67 ? "HLG" : "";
+    return kind.empty() ? ""
+                        : "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                          "tonemap=mobius:param=0.9:desat=0,"
+                          "zscale=t=bt709:m=bt709:r=tv:d=error_diffusion,format=yuv420p";
+}
 
 }  // namespace
 
@@ -166,12 +217,33 @@ bool DecodingGraph::connectVideo() {
         video_.reset();
         return false;
     }
+    const AVFrame* first = video_->firstFrameAhead();
+    // Pixels that are not square are shown at the display size: as high as stored, as wide as
+    // the aspect ratio makes it. FLV has no pixel aspect ratio of its own.
+    const AVRational pixel = pixelAspectOf(stream, first);
+    if (pixel.num != pixel.den) {
+        const int64_t wide = av_rescale(frameWidth_, pixel.num, pixel.den);
+        frameWidth_ = static_cast<int>(std::clamp<int64_t>((wide + 1) / 2 * 2, 2, kMaxSide));
+    }
     // A picture stored on its side is delivered upright, and sizes the output so.
     const Orientation upright = orientationOf(stream);
     if (upright.swapsSides) {
         std::swap(frameWidth_, frameHeight_);
     }
-    video_->turnUpright(upright.filters);
+    std::string filters = deinterlacerOf(stream, first);
+    if (!filters.empty()) {
+        log_.writeLine(kDeinterlaced);
+    }
+    std::string hdr;
+    const std::string toneMapper = toneMapperOf(stream, first, hdr);
+    if (!toneMapper.empty()) {
+        log_.writeLine("\n*HDR (" + hdr + ") source: tone mapped to SDR\r\n... ");
+        filters += (filters.empty() ? "" : ",") + toneMapper;
+    }
+    if (!upright.filters.empty()) {
+        filters += (filters.empty() ? "" : ",") + upright.filters;
+    }
+    video_->setFilters(filters);
     AVRational rate = stream.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;

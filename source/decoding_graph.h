@@ -62,6 +62,7 @@ public:
         "aborted.\nREASON: Could not connect source filter to audio grabber\n";
     static constexpr std::string_view kAudioRefused =
         "\n*Selected audio mode is not accepted for this file\r\n... ";
+    static constexpr std::string_view kDeinterlaced = "\n*Interlaced source: deinterlaced\r\n... ";
 
     // A side longer than this is refused.
     static constexpr int kMaxSide = 8192;
@@ -76,7 +77,8 @@ public:
     // without audio.
     bool build(const GraphSetup& setup);
 
-    // Of the pictures as shown: a quarter turn swaps the stored sides.
+    // Of the pictures as shown: a quarter turn swaps the stored sides, and pixels that are not
+    // square widen (or narrow) the picture to its display aspect ratio.
     int frameWidth() const { return frameWidth_; }
     int frameHeight() const { return frameHeight_; }
     // Of the video stream: its average rate, else its base rate; 1/1 when it tells neither.

@@ -19,8 +19,9 @@ void VideoBranch::setOutput(int width, int height, double frameRate) {
     frameDuration_ = static_cast<int64_t>(std::llround(10000000.0 / frameRate));
 }
 
-void VideoBranch::turnUpright(const std::string& filters) {
-    rotator_ = filters.empty() ? nullptr : std::make_unique<PictureRotator>(filters);
+void VideoBranch::setFilters(const std::string& chain) {
+    filters_ = chain.empty() ? nullptr : std::make_unique<PictureFilters>(chain);
+    filteredStarts_.clear();
 }
 
 bool VideoBranch::configureScaler(const AVFrame& frame) {
@@ -45,16 +46,46 @@ bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
     }
     // A frame lasts one frame period: packet durations are not reliable once frames are
     // reordered.
-    const int64_t duration = frameDuration_;
-    nextStart_ = start + duration;
+    nextStart_ = start + frameDuration_;
     if (decoded.width <= 0 || decoded.height <= 0) {
         return true;  // a picture that cannot be converted is skipped
     }
-    const AVFrame* const upright = rotator_ ? rotator_->rotate(decoded) : &decoded;
-    if (upright == nullptr) {
-        return true;  // so is one that cannot be turned
+    if (!filters_) {
+        return deliverPicture(decoded, start, gate);
     }
-    const AVFrame& frame = *upright;
+    if (filters_->push(decoded)) {  // one that cannot be filtered is skipped too
+        if (filters_->restarted()) {
+            filteredStarts_.clear();
+        }
+        filteredStarts_.push_back(start);
+    }
+    return deliverFiltered(gate);
+}
+
+bool VideoBranch::deliverEnd(RunGate& gate) {
+    if (!filters_) {
+        return true;
+    }
+    filters_->end();
+    return deliverFiltered(gate);
+}
+
+bool VideoBranch::deliverFiltered(RunGate& gate) {
+    while (const AVFrame* filtered = filters_->next()) {
+        if (filteredStarts_.empty()) {
+            continue;
+        }
+        const int64_t start = filteredStarts_.front();
+        filteredStarts_.pop_front();
+        if (!deliverPicture(*filtered, start, gate)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool VideoBranch::deliverPicture(const AVFrame& frame, int64_t start, RunGate& gate) {
+    const int64_t duration = frameDuration_;
     const bool direct = takesDirectConversion(frame, width_, height_);
     if (!direct && !configureScaler(frame)) {
         return true;

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <random>
 #include <thread>
@@ -17,6 +19,10 @@
 #include "tests/support/media.h"
 #include "tests/support/media_writer.h"
 #include "tests/support/wait.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 namespace morvane {
 namespace {
@@ -470,6 +476,104 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
         const bool stays = std::filesystem::remove(harness.outputFolder() / name);
         ASSERT_TRUE(stays || !harness.logText().ends_with("Converting process... "))
             << "round " << round;
+    }
+}
+
+// Footage as phones, discs and camcorders give it, in both formats: HDR (PQ and HLG) tone mapped
+// to SDR, 10-bit pictures brought to 8 bits, pixels that are not square brought to the picture's
+// display size, interlaced pictures deinterlaced; each frame close to the clean picture it was
+// made from (a washed-out, squeezed or combed output is far from it).
+TEST(Conversion, BringsPhoneDiscAndCamcorderFootageToSquareProgressiveSdrPictures) {
+    struct Case {
+        const char* name;
+        int pixelNum;  // the stored pixels' shape
+        int pixelDen;
+        int fieldOrder;
+        int displayWidth;
+        int transfer;        // of a 10-bit source; 0: an 8-bit BT.601 one
+        const char* logged;  // the line that tells what was done; "" for none
+    };
+    constexpr int kStoredWidth = 352;
+    constexpr int kHeight = 288;
+    constexpr const char* kDeinterlaced = "*Interlaced source: deinterlaced";
+    for (const Case& c : {Case{"wide", 16, 11, AV_FIELD_UNKNOWN, 512, 0, ""},
+                          Case{"narrow", 12, 11, AV_FIELD_UNKNOWN, 384, 0, ""},
+                          Case{"top-first", 1, 1, AV_FIELD_TT, 352, 0, kDeinterlaced},
+                          Case{"bottom-first", 1, 1, AV_FIELD_BB, 352, 0, kDeinterlaced},
+                          Case{"pq", 1, 1, AV_FIELD_UNKNOWN, 352, AVCOL_TRC_SMPTE2084,
+                               "*HDR (PQ) source: tone mapped to SDR"},
+                          Case{"hlg", 1, 1, AV_FIELD_UNKNOWN, 352, AVCOL_TRC_ARIB_STD_B67,
+                               "*HDR (HLG) source: tone mapped to SDR"},
+                          Case{"ten-bit", 1, 1, AV_FIELD_UNKNOWN, 352, AVCOL_TRC_BT709, ""}}) {
+        // The clean picture at field time `t`: a grey ramp with a bright bar moving across it.
+        const auto grey = [&c](double x, int t) {
+            const double bar = std::fmod(x - 10.0 * t + 2.0 * c.displayWidth, c.displayWidth);
+            return bar < c.displayWidth / 8.0 ? 230.0 : 40.0 + 150.0 * x / c.displayWidth;
+        };
+        ClipRecipe recipe{.videoCodec = "mpeg2video",
+                          .width = kStoredWidth,
+                          .height = kHeight,
+                          .seconds = 1.0,
+                          .pixelAspectNum = c.pixelNum,
+                          .pixelAspectDen = c.pixelDen,
+                          .fieldOrder = c.fieldOrder};
+        if (c.transfer != 0) {  // 10 bits, lossless, from the 8-bit picture through zimg
+            const bool hdr = c.transfer != AVCOL_TRC_BT709;
+            recipe.videoCodec = "ffv1";
+            recipe.pixelFormat = AV_PIX_FMT_YUV420P10LE;
+            recipe.transfer = c.transfer;
+            recipe.primaries = hdr ? AVCOL_PRI_BT2020 : AVCOL_PRI_BT709;
+            recipe.matrix = hdr ? AVCOL_SPC_BT2020_NCL : AVCOL_SPC_BT709;
+            recipe.filters = hdr ? std::string(
+                                       "zscale=t=linear:npl=100,format=gbrpf32le,"
+                                       "zscale=p=bt2020:m=bt2020nc:r=tv:t=") +
+                                       av_color_transfer_name(
+                                           static_cast<AVColorTransferCharacteristic>(c.transfer)) +
+                                       ",format=yuv420p10le"
+                                 : "format=yuv420p10le";
+        }
+        recipe.paint = [&](int index, uint8_t* bgr, int stride) {
+            for (int row = 0; row < kHeight; ++row) {
+                // Of an interlaced picture, the second field is seen a field later.
+                const bool second = c.fieldOrder == AV_FIELD_TT   ? row % 2 == 1
+                                    : c.fieldOrder == AV_FIELD_BB ? row % 2 == 0
+                                                                  : false;
+                for (int column = 0; column < kStoredWidth; ++column) {
+                    const double x = (column + 0.5) * c.displayWidth / kStoredWidth - 0.5;
+                    const auto value = static_cast<uint8_t>(grey(x, 2 * index + (second ? 1 : 0)));
+                    std::memset(bgr + row * stride + column * 3, value, 3);
+                }
+            }
+        };
+        EngineHarness harness;
+        const auto clip = harness.dir() / (std::string(c.name) + ".mkv");
+        test::writeClip(clip, recipe);
+        for (const int32_t codec : {kCodecSparkMp3, kCodecH264Aac}) {
+            SCOPED_TRACE(std::string(c.name) + ", codec " + std::to_string(codec));
+            harness.settings().setNumber(keys::kCodec, codec);
+            harness.convertFile(clip);
+            ASSERT_TRUE(harness.convert());
+            for (const char* line : {kDeinterlaced, "*HDR ("}) {
+                EXPECT_EQ(harness.logText().find(line) != std::string::npos,
+                          std::string_view(c.logged).starts_with(line))
+                    << harness.logText();
+            }
+            const test::ReadMedia media =
+                readMedia(harness.outputFolder() / (std::string(c.name) + ".flv"), true);
+            ASSERT_EQ(std::tie(media.width, media.height), std::tie(c.displayWidth, kHeight));
+            ASSERT_EQ(media.luma.size(), 25U);
+            double worst = 100;
+            for (size_t index = 0; index < media.luma.size(); ++index) {
+                std::vector<uint8_t> clean(media.luma[index].size());
+                for (size_t i = 0; i < clean.size(); ++i) {
+                    const double x = static_cast<double>(i % static_cast<size_t>(c.displayWidth));
+                    clean[i] = static_cast<uint8_t>(
+                        std::lround(16 + 219 * grey(x, 2 * static_cast<int>(index)) / 255));
+                }
+                worst = std::min(worst, test::lumaPsnr(clean, media.luma[index]));
+            }
+            EXPECT_GT(worst, 25.0);  // combed or washed out: under 20 dB
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "pixels/bitmap_layout.h"
 #include "platform/ffmpeg_ptr.h"
+#include "source/picture_filters.h"
 #include "tests/support/media.h"
 
 extern "C" {
@@ -47,11 +48,12 @@ OutputStream addStream(AVFormatContext* output, const std::string& encoderName,
     if (output->oformat->flags & AVFMT_GLOBALHEADER) {
         out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    // The same clip on every machine: as many threads as the encoders would choose on two cores,
-    // whatever the machine has.
-    out.codec->thread_count = 2;
+    // The same clip on every machine: x264 with as many threads as it chooses on two cores,
+    // whatever the machine has, and without its AVX-512 code, which reads memory it has not
+    // written. (The other encoders run on one thread unless told otherwise.)
     AVDictionary* options = nullptr;
-    if (encoderName == "libx264") {  // whose AVX-512 code reads memory it has not written
+    if (encoderName == "libx264") {
+        out.codec->thread_count = 2;
         av_dict_set(&options, "x264-params", "cpu-independent=1", 0);
     }
     EXPECT_GE(avcodec_open2(out.codec.get(), encoder, &options), 0) << encoderName;
@@ -96,6 +98,14 @@ void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
             c.width = recipe.width;
             c.height = recipe.height;
             c.pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+            if (recipe.pixelFormat >= 0) {
+                c.pix_fmt = static_cast<AVPixelFormat>(recipe.pixelFormat);
+            }
+            if (recipe.transfer != 0) {
+                c.color_trc = static_cast<AVColorTransferCharacteristic>(recipe.transfer);
+                c.color_primaries = static_cast<AVColorPrimaries>(recipe.primaries);
+                c.colorspace = static_cast<AVColorSpace>(recipe.matrix);
+            }
             if (recipe.videoCodec == "rawvideo") {
                 c.pix_fmt = AV_PIX_FMT_BGR24;
             }
@@ -104,8 +114,14 @@ void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
             c.framerate = frameRate;
             c.gop_size = 12;
             c.bit_rate = 800000;
+            c.sample_aspect_ratio = {recipe.pixelAspectNum, recipe.pixelAspectDen};
+            c.field_order = static_cast<AVFieldOrder>(recipe.fieldOrder);
+            if (recipe.fieldOrder != AV_FIELD_UNKNOWN) {
+                c.flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+            }
         });
         video.stream->avg_frame_rate = frameRate;
+        video.stream->sample_aspect_ratio = {recipe.pixelAspectNum, recipe.pixelAspectDen};
         if (recipe.rotation != 0) {
             uint8_t* matrix = av_stream_new_side_data(video.stream, AV_PKT_DATA_DISPLAYMATRIX,
                                                       9 * sizeof(int32_t));
@@ -124,14 +140,29 @@ void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
     FramePtr picture(av_frame_alloc());
     SwsContextPtr converter;
     std::vector<uint8_t> bgr(static_cast<size_t>(recipe.width) * recipe.height * 3);
+    // With filters, the pictures are first made BT.709 4:2:0 in the limited range.
+    std::unique_ptr<PictureFilters> filters;
+    if (video.codec && !recipe.filters.empty()) {
+        filters = std::make_unique<PictureFilters>(recipe.filters);
+    }
     if (video.codec) {
-        picture->format = video.codec->pix_fmt;
+        picture->format = filters ? AV_PIX_FMT_YUV420P : video.codec->pix_fmt;
+        if (filters) {
+            picture->color_trc = AVCOL_TRC_BT709;
+            picture->color_primaries = AVCOL_PRI_BT709;
+            picture->colorspace = AVCOL_SPC_BT709;
+            picture->color_range = AVCOL_RANGE_MPEG;
+        }
         picture->width = recipe.width;
         picture->height = recipe.height;
         ASSERT_GE(av_frame_get_buffer(picture.get(), 0), 0);
         converter.reset(sws_getContext(recipe.width, recipe.height, AV_PIX_FMT_BGR24, recipe.width,
-                                       recipe.height, video.codec->pix_fmt, SWS_BICUBIC, nullptr,
-                                       nullptr, nullptr));
+                                       recipe.height, static_cast<AVPixelFormat>(picture->format),
+                                       SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (filters) {
+            sws_setColorspaceDetails(converter.get(), sws_getCoefficients(SWS_CS_ITU709), 1,
+                                     sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+        }
     }
 
     FramePtr sound(av_frame_alloc());
@@ -175,11 +206,22 @@ void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
                 source[0] = pattern.data() + pattern.size() + strides[0];
             }
             av_frame_make_writable(picture.get());
+            picture->interlaced_frame = recipe.fieldOrder != AV_FIELD_UNKNOWN;
+            picture->top_field_first = recipe.fieldOrder == AV_FIELD_TT;
             sws_scale(converter.get(), source, strides, 0, recipe.height, picture->data,
                       picture->linesize);
             picture->pts =
                 recipe.frameTime ? static_cast<int64_t>(std::llround(videoTime * 1000)) : frame;
-            encode(output.get(), video, picture.get());
+            if (filters) {
+                ASSERT_TRUE(filters->push(*picture));
+                const AVFrame* filtered = filters->next();
+                ASSERT_NE(filtered, nullptr) << recipe.filters;
+                FramePtr made(av_frame_clone(filtered));
+                made->pts = picture->pts;
+                encode(output.get(), video, made.get());
+            } else {
+                encode(output.get(), video, picture.get());
+            }
             ++frame;
         } else {
             const int count =

@@ -31,6 +31,20 @@ struct ClipRecipe {
     // Degrees that a player turns the pictures clockwise to show them, stored as the video
     // stream's display matrix (mp4 and mov keep it); 0 for none.
     double rotation = 0;
+    // The shape of the stored pixels (0/1: not told), and the field order of interlaced
+    // pictures (AVFieldOrder; 0: progressive, not told).
+    int pixelAspectNum = 0;
+    int pixelAspectDen = 1;
+    int fieldOrder = 0;
+    // A libavfilter chain that each picture goes through, as BT.709 4:2:0 in the limited range,
+    // before it is encoded (empty: none); the pixel format (AVPixelFormat; -1: the encoder's
+    // first) and the colour tags (AVColorTransferCharacteristic, AVColorPrimaries,
+    // AVColorSpace; with a transfer of 0, none is told) of what it gives.
+    std::string filters = {};
+    int pixelFormat = -1;
+    int transfer = 0;
+    int primaries = 0;
+    int matrix = 0;
 };
 
 // Writes the clip; fails the running test when something cannot be written.
