@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/conversion_job.h"
@@ -14,8 +15,9 @@ int32_t progressPercent(const ConversionJob& job) {
     if (duration == 0) {
         return 0;
     }
-    return static_cast<int32_t>(static_cast<double>(job.progressPosition) /
-                                static_cast<double>(duration) * 100.0);
+    const double share =
+        static_cast<double>(job.progressPosition) / static_cast<double>(duration) * 100.0;
+    return static_cast<int32_t>(std::clamp(share, 0.0, 100.0));
 }
 
 std::string timeLeftText(const ConversionJob& job, uint32_t nowTick) {

@@ -161,6 +161,9 @@ bool DecodingGraph::openSource(const std::string& path) {
                      : 0;
     if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
         duration_ = av_rescale_q(context->duration, kLibraryTimeBase, kSampleTimeBase);
+        // A file whose times start below zero (Matroska's, for one) tells how far they run from
+        // zero: the pictures run that much longer from the start of the file.
+        duration_ -= std::min<int64_t>(startTime_, 0);
     }
     return true;
 }

@@ -123,8 +123,8 @@ TEST_F(JobTest, ReportsProgressTimeLeftAndBitRate) {
         {kWrap, 0, 20000000, 10000000, kWrap + 60000, 50, "00:00:00"},  // nothing decoded yet
         {kWrap, 1, 20000000, 0, kWrap + 60000, 0, "00:00:00"},          // nothing encoded yet
         {kWrap, 1, 0, 0, kWrap + 60000, 0, "00:00:00"},  // no duration, nothing encoded
-        {kWrap, 1, 20000000, 30000000, kWrap + 60000, 150, "00:00:00"},
-        {0, 1, 3725999 + 1000, 1000, 1000, 0, "01:02:05"},  // 3,725,999 ms left
+        {kWrap, 1, 20000000, 30000000, kWrap + 60000, 100, "00:00:00"},  // never past the end
+        {0, 1, 3725999 + 1000, 1000, 1000, 0, "01:02:05"},               // 3,725,999 ms left
     };
     for (const Case& c : cases) {
         job_.startTick = c.startTick;

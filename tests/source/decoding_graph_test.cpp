@@ -243,6 +243,8 @@ TEST(DecodingGraph, PassesFrameTimesThroughFromTheStartOfTheFile) {
         for (int i = 0; i < 10; ++i) {
             EXPECT_NEAR(video[i].start / double{kSecond}, timeAt(i) - timeAt(0), 0.0001) << i;
         }
+        // The duration, which progress is told against, runs to the last picture's end.
+        EXPECT_GE(harness.graph().duration(), video.back().stop);
     }
 }
 
