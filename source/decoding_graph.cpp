@@ -77,7 +77,7 @@ std::string toneMapperOf(const AVStream& stream, const AVFrame* first, std::stri
                                                                       : stream.codecpar->color_trc;
     kind = transfer == AVCOL_TRC_SMPTE2084 ? "PQ" : transfer == AVCOL_TRC_ARIB_STD_B67 ? "HLG" : "";
     return kind.empty() ? ""
-                        : "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                        : "zscale=t=linear:npl=100:p=bt709,format=gbrpf32le,"
                           "tonemap=mobius:param=0.9:desat=0,"
                           "zscale=t=bt709:m=bt709:r=tv:d=error_diffusion,format=yuv420p";
 }

@@ -84,8 +84,46 @@ bool VideoBranch::deliverFiltered(RunGate& gate) {
     return true;
 }
 
-bool VideoBranch::deliverPicture(const AVFrame& frame, int64_t start, RunGate& gate) {
+const AVFrame* VideoBranch::resampled(const AVFrame& frame) {
+    // Only an 8-bit 4:2:0 picture that is not of the output size (pixels that are not square):
+    // resampled as it is, as the direct path then takes it.
+    if ((frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) ||
+        (frame.width == width_ && frame.height == height_) ||
+        !takesDirectConversion(frame, frame.width, frame.height)) {
+        return nullptr;
+    }
+    resampler_.reset(sws_getCachedContext(resampler_.release(), frame.width, frame.height,
+                                          static_cast<AVPixelFormat>(frame.format), width_, height_,
+                                          static_cast<AVPixelFormat>(frame.format), SWS_BICUBIC,
+                                          nullptr, nullptr, nullptr));
+    if (!resampler_) {
+        return nullptr;
+    }
+    if (!resampledFrame_ || resampledFrame_->format != frame.format) {
+        resampledFrame_.reset(av_frame_alloc());
+        if (!resampledFrame_) {
+            return nullptr;
+        }
+        resampledFrame_->format = frame.format;
+        resampledFrame_->width = width_;
+        resampledFrame_->height = height_;
+        if (av_frame_get_buffer(resampledFrame_.get(), 0) < 0) {
+            resampledFrame_.reset();
+            return nullptr;
+        }
+    }
+    av_frame_copy_props(resampledFrame_.get(), &frame);
+    if (sws_scale(resampler_.get(), frame.data, frame.linesize, 0, frame.height,
+                  resampledFrame_->data, resampledFrame_->linesize) != height_) {
+        return nullptr;
+    }
+    return resampledFrame_.get();
+}
+
+bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate& gate) {
     const int64_t duration = frameDuration_;
+    const AVFrame* const square = resampled(original);
+    const AVFrame& frame = square != nullptr ? *square : original;
     const bool direct = takesDirectConversion(frame, width_, height_);
     if (!direct && !configureScaler(frame)) {
         return true;

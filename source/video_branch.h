@@ -32,7 +32,10 @@ private:
     bool deliverEnd(RunGate& gate) override;
     // Delivers what the filters give, each with the start of the picture it came from.
     bool deliverFiltered(RunGate& gate);
-    bool deliverPicture(const AVFrame& frame, int64_t start, RunGate& gate);
+    bool deliverPicture(const AVFrame& original, int64_t start, RunGate& gate);
+    // The picture brought to the output size in its own format, where the direct conversion
+    // then takes it; null where it is not such a picture.
+    const AVFrame* resampled(const AVFrame& frame);
     bool configureScaler(const AVFrame& frame);
     // The frame of a picture of the output size.
     void paint(const DecodedPicture& picture, ByteBuffer& into) const;
@@ -45,6 +48,8 @@ private:
     int64_t frameDuration_ = 0;  // 100 ns units
     int64_t nextStart_ = 0;      // for frames without a time
     SwsContextPtr scaler_;
+    SwsContextPtr resampler_;
+    FramePtr resampledFrame_;  // reused: each sample is converted before the next is made
     std::unique_ptr<PictureFilters> filters_;  // null when pictures go as they are decoded
     std::deque<int64_t> filteredStarts_;       // of the pictures the filters still hold
 };
