@@ -246,7 +246,9 @@ bool DecodingGraph::connectVideo() {
     if (!upright.filters.empty()) {
         filters += (filters.empty() ? "" : ",") + upright.filters;
     }
-    video_->setFilters(filters);
+    // The deinterlacer alone is cheaper than waking threads for it.
+    const bool deinterlacerAlone = toneMapper.empty() && upright.filters.empty();
+    video_->setFilters(filters, deinterlacerAlone ? 1 : kFfmpegThreads);
     AVRational rate = stream.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;

@@ -4,8 +4,6 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/ffmpeg_threads.h"
-
 extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
@@ -18,8 +16,8 @@ void AVFilterGraphFree::operator()(AVFilterGraph* graph) const {
     avfilter_graph_free(&graph);
 }
 
-PictureFilters::PictureFilters(std::string chain)
-    : chain_(std::move(chain)), out_(av_frame_alloc()) {}
+PictureFilters::PictureFilters(std::string chain, int threads)
+    : chain_(std::move(chain)), threads_(threads), out_(av_frame_alloc()) {}
 
 bool PictureFilters::push(const AVFrame& frame) {
     if (!out_) {
@@ -57,7 +55,7 @@ bool PictureFilters::configure(const AVFrame& frame) {
     if (!graph_) {
         return false;
     }
-    graph_->nb_threads = kFfmpegThreads;  // read as the first filter is made
+    graph_->nb_threads = threads_;  // read as the first filter is made
     char arguments[128];
     const AVRational aspect =
         frame.sample_aspect_ratio.den > 0 ? frame.sample_aspect_ratio : AVRational{0, 1};

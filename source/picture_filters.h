@@ -21,7 +21,8 @@ using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphFree>;
 // sets the chain up anew (what it held is then lost).
 class PictureFilters {
 public:
-    explicit PictureFilters(std::string chain);
+    // `threads`: the chain's slice threads (0: one a core).
+    PictureFilters(std::string chain, int threads);
 
     // Hands a picture in (it is left as it is); false when the chain cannot take it.
     bool push(const AVFrame& frame);
@@ -36,6 +37,7 @@ private:
     bool configure(const AVFrame& frame);
 
     std::string chain_;
+    const int threads_;
     FilterGraphPtr graph_;
     AVFilterContext* source_ = nullptr;  // both belong to the graph
     AVFilterContext* sink_ = nullptr;

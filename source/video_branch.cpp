@@ -19,8 +19,8 @@ void VideoBranch::setOutput(int width, int height, double frameRate) {
     frameDuration_ = static_cast<int64_t>(std::llround(10000000.0 / frameRate));
 }
 
-void VideoBranch::setFilters(const std::string& chain) {
-    filters_ = chain.empty() ? nullptr : std::make_unique<PictureFilters>(chain);
+void VideoBranch::setFilters(const std::string& chain, int threads) {
+    filters_ = chain.empty() ? nullptr : std::make_unique<PictureFilters>(chain, threads);
     filteredStarts_.clear();
 }
 

@@ -23,9 +23,9 @@ public:
 
     // The frame size and rate of what the branch delivers.
     void setOutput(int width, int height, double frameRate);
-    // Passes every picture through `chain` (libavfilter's, one picture out for each in) before
-    // anything else is made of it; empty: none.
-    void setFilters(const std::string& chain);
+    // Passes every picture through `chain` (libavfilter's, one picture out for each in, on
+    // `threads` slice threads) before anything else is made of it; empty: none.
+    void setFilters(const std::string& chain, int threads);
 
 private:
     bool deliverFrame(AVFrame& frame, RunGate& gate) override;

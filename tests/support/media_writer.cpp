@@ -143,7 +143,7 @@ void writeClip(const std::filesystem::path& path, const ClipRecipe& recipe) {
     // With filters, the pictures are first made BT.709 4:2:0 in the limited range.
     std::unique_ptr<PictureFilters> filters;
     if (video.codec && !recipe.filters.empty()) {
-        filters = std::make_unique<PictureFilters>(recipe.filters);
+        filters = std::make_unique<PictureFilters>(recipe.filters, 1);
     }
     if (video.codec) {
         picture->format = filters ? AV_PIX_FMT_YUV420P : video.codec->pix_fmt;
