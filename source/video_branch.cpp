@@ -87,8 +87,7 @@ bool VideoBranch::deliverFiltered(RunGate& gate) {
 const AVFrame* VideoBranch::resampled(const AVFrame& frame) {
     // Only an 8-bit 4:2:0 picture that is not of the output size (pixels that are not square):
     // resampled as it is, as the direct path then takes it.
-    if ((frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) ||
-        (frame.width == width_ && frame.height == height_) ||
+    if ((frame.width == width_ && frame.height == height_) ||
         !takesDirectConversion(frame, frame.width, frame.height)) {
         return nullptr;
     }
