@@ -50,7 +50,8 @@ cli() {  # the CLI's FLV1 of source $1 through filters $2
         -bt 4096 -g 25 -an "$WORK/cli.flv"
     echo "$WORK/cli.flv"
 }
-tonemap="zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=mobius:desat=0"
+# zimg's HLG is BT.2100's own only with agamma=0, on both sides: its default is an approximation.
+tonemap="zscale=t=linear:npl=100:agamma=0,format=gbrpf32le,zscale=p=bt709,tonemap=mobius:desat=0"
 tonemap+=",zscale=t=bt709:m=bt709:r=tv,zscale=m=170m,format=yuv420p"
 
 printf "%-22s %8s %8s %6s %9s %9s\n" case wall_s twin_s ratio morvane_dB cli_dB
@@ -64,7 +65,7 @@ for size in 1280x720 1920x1080; do
     make_clip "sdr-$size" "$size" "$bt709" "${x265[@]}"
     for transfer in smpte2084 arib-std-b67; do
         make_clip "${transfer%%-*}-$size" "$size" \
-            "$bt709,zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt2020:t=$transfer:m=bt2020nc:r=tv,format=yuv420p10le" \
+            "$bt709,zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt2020:t=$transfer:m=bt2020nc:r=tv:agamma=0,format=yuv420p10le" \
             "${x265[@]}" -x265-params "log-level=error:colorprim=bt2020:transfer=$transfer:colormatrix=bt2020nc"
         report "${transfer%%-*}-$size" "sdr-$size" "$size" "$tonemap"
     done

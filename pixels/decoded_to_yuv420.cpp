@@ -1,6 +1,7 @@
 #include "pixels/decoded_to_yuv420.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "pixels/bgr_to_yuv420.h"
 #include "pixels/cpu_features.h"
@@ -23,7 +24,30 @@ void convertDecodedRowPlain(const uint8_t* y, const uint8_t* u, const uint8_t* v
 
 }  // namespace detail
 
+namespace {
+
+void copyYuv420(const DecodedPicture& picture, const YuvPlanes& planes) {
+    uint8_t* const to[3] = {planes.y, planes.u, planes.v};
+    const int toStrides[3] = {planes.yStride, planes.uStride, planes.vStride};
+    for (int plane = 0; plane < 3; ++plane) {
+        const int width = plane == 0 ? picture.width : (picture.width + 1) / 2;
+        const int height = plane == 0 ? picture.height : (picture.height + 1) / 2;
+        for (int row = 0; row < height; ++row) {
+            std::memcpy(
+                to[plane] + static_cast<ptrdiff_t>(row) * toStrides[plane],
+                picture.planes[plane] + static_cast<ptrdiff_t>(row) * picture.strides[plane],
+                static_cast<size_t>(width));
+        }
+    }
+}
+
+}  // namespace
+
 void convertDecodedToYuv420(const DecodedPicture& picture, const YuvPlanes& planes) {
+    if (picture.inEncoderColours) {
+        copyYuv420(picture, planes);
+        return;
+    }
     const bool vector = haveAvx2();
     for (int row = 0; row < picture.height; ++row) {
         const uint8_t* y = picture.planes[0] + static_cast<ptrdiff_t>(row) * picture.strides[0];

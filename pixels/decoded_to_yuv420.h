@@ -9,7 +9,8 @@ namespace morvane {
 
 // What convertToYuv420 makes of the blue-green-red frame that the video branch would paint
 // from `picture`, computed straight from the decoded planes: the same bytes, without making
-// the frame and reading it back. `planes` hold the picture's own size.
+// the frame and reading it back; a picture already in the encoder's colours is copied.
+// `planes` hold the picture's own size.
 void convertDecodedToYuv420(const DecodedPicture& picture, const YuvPlanes& planes);
 
 namespace detail {

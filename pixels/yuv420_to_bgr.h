@@ -24,6 +24,8 @@ struct DecodedPicture {
     int width;
     int height;
     YuvToBgrCoefficients coefficients;
+    // Its values are already the encoder's (limited-range BT.601, as a tone-mapped picture's).
+    bool inEncoderColours = false;
 };
 
 // The picture as 24-bit blue-green-red at its own size, as libswscale would make it with the

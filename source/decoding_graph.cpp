@@ -8,8 +8,10 @@
 #include "platform/ffmpeg_log.h"
 #include "platform/ffmpeg_threads.h"
 #include "source/display_rotation.h"
+#include "source/hdr_tone_mapper.h"
 
 extern "C" {
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/mathematics.h>
 }
 
@@ -66,20 +68,53 @@ std::string deinterlacerOf(const AVStream& stream, const AVFrame* first) {
                : "";
 }
 
-// The tone mapping of a stream whose transfer is PQ (SMPTE 2084) or HLG (ARIB STD-B67), as
-// "PQ" or "HLG" in `kind`: linear light with SDR white at 100 cd/m2, BT.709 primaries, a roll-off
-// that leaves all below 90 % of SDR white as it is and brings the highlights (up to the peak
-// that the mastering display or content light level side data tell) smoothly under white, and
-// BT.709 4:2:0 in 8 bits, dithered. Empty for other streams.
-std::string toneMapperOf(const AVStream& stream, const AVFrame* first, std::string& kind) {
+// The brightest light that the mastering display or content light level side data tell, in
+// SDR whites (100 cd/m2); 0 when none do.
+double peakOf(const AVStream& stream, const AVFrame* first) {
+    const auto lightLevel = [](const uint8_t* data) {
+        return data != nullptr
+                   ? reinterpret_cast<const AVContentLightMetadata*>(data)->MaxCLL / 100.0
+                   : 0.0;
+    };
+    const auto mastering = [](const uint8_t* data) {
+        const auto* display = reinterpret_cast<const AVMasteringDisplayMetadata*>(data);
+        return display != nullptr && display->has_luminance != 0 && display->max_luminance.den > 0
+                   ? av_q2d(display->max_luminance) / 100.0
+                   : 0.0;
+    };
+    const auto frameData = [first](AVFrameSideDataType type) -> const uint8_t* {
+        const AVFrameSideData* data =
+            first != nullptr ? av_frame_get_side_data(first, type) : nullptr;
+        return data != nullptr ? data->data : nullptr;
+    };
+    const auto streamData = [&stream](AVPacketSideDataType type) -> const uint8_t* {
+        return av_stream_get_side_data(&stream, type, nullptr);
+    };
+    for (const double peak : {lightLevel(frameData(AV_FRAME_DATA_CONTENT_LIGHT_LEVEL)),
+                              mastering(frameData(AV_FRAME_DATA_MASTERING_DISPLAY_METADATA)),
+                              lightLevel(streamData(AV_PKT_DATA_CONTENT_LIGHT_LEVEL)),
+                              mastering(streamData(AV_PKT_DATA_MASTERING_DISPLAY_METADATA))}) {
+        if (peak > 0.0 && peak <= 1000.0) {
+            return peak;
+        }
+    }
+    return 0.0;
+}
+
+// The tone mapper of a stream whose transfer is PQ (SMPTE 2084) or HLG (ARIB STD-B67), which
+// it names "PQ" or "HLG" in `kind`; null for other streams.
+std::unique_ptr<HdrToneMapper> toneMapperOf(const AVStream& stream, const AVFrame* first,
+                                            int threads, std::string& kind) {
     const AVColorTransferCharacteristic transfer =
         first != nullptr && first->color_trc != AVCOL_TRC_UNSPECIFIED ? first->color_trc
                                                                       : stream.codecpar->color_trc;
     kind = transfer == AVCOL_TRC_SMPTE2084 ? "PQ" : transfer == AVCOL_TRC_ARIB_STD_B67 ? "HLG" : "";
-    return kind.empty() ? ""
-                        : "zscale=t=linear:npl=100:p=bt709,format=gbrpf32le,"
-                          "tonemap=mobius:param=0.9:desat=0,"
-                          "zscale=t=bt709:m=bt709:r=tv:d=error_diffusion,format=yuv420p";
+    if (kind.empty()) {
+        return nullptr;
+    }
+    return std::make_unique<HdrToneMapper>(
+        transfer == AVCOL_TRC_SMPTE2084 ? HdrTransfer::Pq : HdrTransfer::Hlg, peakOf(stream, first),
+        threads);
 }
 
 }  // namespace
@@ -238,17 +273,16 @@ bool DecodingGraph::connectVideo() {
         log_.writeLine(kDeinterlaced);
     }
     std::string hdr;
-    const std::string toneMapper = toneMapperOf(stream, first, hdr);
-    if (!toneMapper.empty()) {
+    std::unique_ptr<HdrToneMapper> toneMapper = toneMapperOf(stream, first, kFfmpegThreads, hdr);
+    if (toneMapper) {
         log_.writeLine("\n*HDR (" + hdr + ") source: tone mapped to SDR\r\n... ");
-        filters += (filters.empty() ? "" : ",") + toneMapper;
     }
+    video_->setToneMapper(std::move(toneMapper));
     if (!upright.filters.empty()) {
         filters += (filters.empty() ? "" : ",") + upright.filters;
     }
     // The deinterlacer alone is cheaper than waking threads for it.
-    const bool deinterlacerAlone = toneMapper.empty() && upright.filters.empty();
-    video_->setFilters(filters, deinterlacerAlone ? 1 : kFfmpegThreads);
+    video_->setFilters(filters, upright.filters.empty() ? 1 : kFfmpegThreads);
     AVRational rate = stream.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;

@@ -24,6 +24,10 @@ void VideoBranch::setFilters(const std::string& chain, int threads) {
     filteredStarts_.clear();
 }
 
+void VideoBranch::setToneMapper(std::unique_ptr<HdrToneMapper> toneMapper) {
+    toneMapper_ = std::move(toneMapper);
+}
+
 bool VideoBranch::configureScaler(const AVFrame& frame) {
     const auto format = static_cast<AVPixelFormat>(frame.format);
     scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height, format, width_,
@@ -50,10 +54,14 @@ bool VideoBranch::deliverFrame(AVFrame& decoded, RunGate& gate) {
     if (decoded.width <= 0 || decoded.height <= 0) {
         return true;  // a picture that cannot be converted is skipped
     }
-    if (!filters_) {
-        return deliverPicture(decoded, start, gate);
+    const AVFrame* picture = toneMapper_ ? toneMapper_->map(decoded) : &decoded;
+    if (picture == nullptr) {
+        return true;
     }
-    if (filters_->push(decoded)) {  // one that cannot be filtered is skipped too
+    if (!filters_) {
+        return deliverPicture(*picture, start, gate);
+    }
+    if (filters_->push(*picture)) {  // one that cannot be filtered is skipped too
         if (filters_->restarted()) {
             filteredStarts_.clear();
         }
@@ -132,7 +140,9 @@ bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate
     const size_t size = stride * static_cast<size_t>(height_);
     const int64_t stop = start + duration;
     if (direct) {
-        const DecodedPicture picture = decodedPictureOf(frame);
+        DecodedPicture picture = decodedPictureOf(frame);
+        picture.inEncoderColours = toneMapper_ && frame.colorspace == AVCOL_SPC_SMPTE170M &&
+                                   frame.color_range == AVCOL_RANGE_MPEG;
         ByteBuffer buffer;
         // Two pointers: small enough for the function object to hold without an allocation.
         GrabbedSample sample(buffer, size, start, stop, picture,

@@ -7,6 +7,7 @@
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/decoding_branch.h"
+#include "source/hdr_tone_mapper.h"
 #include "source/picture_filters.h"
 
 namespace morvane {
@@ -15,8 +16,8 @@ namespace morvane {
 // (rows bottom-up, blue-green-red, each row padded to 4 bytes) of the branch's output size,
 // whatever size the picture itself has (a picture of pixels that are not square is so brought
 // to its display size). A YUV 4:2:0 picture of that size is handed over as itself too, its RGB
-// bytes made only if the handler asks for them. Pictures first go through the branch's filters
-// (deinterlacing, turning upright), so a YUV 4:2:0 one still goes as itself.
+// bytes made only if the handler asks for them. Pictures first go through the branch's tone
+// mapper and filters (deinterlacing, turning upright), so a YUV 4:2:0 one still goes as itself.
 class VideoBranch final : public DecodingBranch {
 public:
     VideoBranch(SampleGrabber& grabber, int64_t fileStartTime, std::shared_ptr<BufferPool> pool);
@@ -26,6 +27,8 @@ public:
     // Passes every picture through `chain` (libavfilter's, one picture out for each in, on
     // `threads` slice threads) before anything else is made of it; empty: none.
     void setFilters(const std::string& chain, int threads);
+    // Brings every picture to SDR first; null: none.
+    void setToneMapper(std::unique_ptr<HdrToneMapper> toneMapper);
 
 private:
     bool deliverFrame(AVFrame& frame, RunGate& gate) override;
@@ -50,8 +53,9 @@ private:
     SwsContextPtr scaler_;
     SwsContextPtr resampler_;
     FramePtr resampledFrame_;  // reused: each sample is converted before the next is made
-    std::unique_ptr<PictureFilters> filters_;  // null when pictures go as they are decoded
-    std::deque<int64_t> filteredStarts_;       // of the pictures the filters still hold
+    std::unique_ptr<HdrToneMapper> toneMapper_;  // null for SDR sources
+    std::unique_ptr<PictureFilters> filters_;    // null when pictures go as they are decoded
+    std::deque<int64_t> filteredStarts_;         // of the pictures the filters still hold
 };
 
 }  // namespace morvane

@@ -480,9 +480,9 @@ TEST(Conversion, SurvivesStopsAtAnyMoment) {
 }
 
 // Footage as phones, discs and camcorders give it, in both formats: HDR (PQ and HLG, 10 bits)
-// tone mapped to SDR, pixels that are not square brought to the picture's display size,
-// interlaced pictures deinterlaced; each frame close to the clean picture it was made from (a
-// washed-out, squeezed or combed output is far from it).
+// tone mapped to SDR, 10-bit SDR as it is, pixels that are not square brought to the picture's
+// display size, interlaced pictures deinterlaced; each frame close to the clean picture it was made
+// from (a washed-out, squeezed or combed output is far from it).
 TEST(Conversion, BringsPhoneDiscAndCamcorderFootageToSquareProgressiveSdrPictures) {
     struct Case {
         const char* name;
@@ -490,7 +490,7 @@ TEST(Conversion, BringsPhoneDiscAndCamcorderFootageToSquareProgressiveSdrPicture
         int pixelDen;
         int fieldOrder;
         int displayWidth;
-        const char* transfer;  // of an HDR source, as zimg names it
+        const char* transfer;  // of a 10-bit source, as zimg names it
         const char* logged;    // the line that tells what was done, if anything
     };
     constexpr int kStoredWidth = 352;
@@ -503,7 +503,8 @@ TEST(Conversion, BringsPhoneDiscAndCamcorderFootageToSquareProgressiveSdrPicture
                           Case{"pq", 1, 1, AV_FIELD_UNKNOWN, 352, "smpte2084",
                                "*HDR (PQ) source: tone mapped to SDR"},
                           Case{"hlg", 1, 1, AV_FIELD_UNKNOWN, 352, "arib-std-b67",
-                               "*HDR (HLG) source: tone mapped to SDR"}}) {
+                               "*HDR (HLG) source: tone mapped to SDR"},
+                          Case{"ten-bit", 1, 1, AV_FIELD_UNKNOWN, 352, "bt709", ""}}) {
         // The clean picture at field time `t`: a grey ramp with a bright bar moving across it.
         const auto grey = [&c](double x, int t) {
             const double bar = std::fmod(x - 10.0 * t + 2.0 * c.displayWidth, c.displayWidth);
@@ -517,15 +518,16 @@ TEST(Conversion, BringsPhoneDiscAndCamcorderFootageToSquareProgressiveSdrPicture
                           .pixelAspectDen = c.pixelDen,
                           .fieldOrder = c.fieldOrder};
         if (c.transfer != nullptr) {  // 10 bits, lossless, from the 8-bit picture through zimg
+            const bool hdr = std::string_view(c.transfer) != "bt709";
             recipe.videoCodec = "ffv1";
             recipe.pixelFormat = AV_PIX_FMT_YUV420P10LE;
             recipe.transfer = av_color_transfer_from_name(c.transfer);
-            recipe.primaries = AVCOL_PRI_BT2020;
-            recipe.matrix = AVCOL_SPC_BT2020_NCL;
-            recipe.filters =
-                "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt2020:m=bt2020nc:"
-                "r=tv:t=" +
-                std::string(c.transfer) + ",format=yuv420p10le";
+            recipe.primaries = hdr ? AVCOL_PRI_BT2020 : AVCOL_PRI_BT709;
+            recipe.matrix = hdr ? AVCOL_SPC_BT2020_NCL : AVCOL_SPC_BT709;
+            recipe.filters = hdr ? "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt2020:"
+                                   "m=bt2020nc:r=tv:agamma=0:t=" +
+                                       std::string(c.transfer) + ",format=yuv420p10le"
+                                 : "format=yuv420p10le";
         }
         recipe.paint = [&](int index, uint8_t* bgr, int stride) {
             for (int row = 0; row < kHeight; ++row) {
