@@ -34,11 +34,14 @@ double sdrSignalOf(double light) {
     return std::pow(light, 1.0 / 2.4);
 }
 
+// f of 0..1 in `top` steps, with `below` steps before 0 holding f(0) and `above` past 1
+// holding f(1).
 template <typename F>
-std::vector<float> tableOf(int top, F f) {
-    std::vector<float> table(static_cast<size_t>(top) + 1);
-    for (int i = 0; i <= top; ++i) {
-        table[static_cast<size_t>(i)] = static_cast<float>(f(static_cast<double>(i) / top));
+std::vector<float> tableOf(int top, int below, int above, F f) {
+    std::vector<float> table(static_cast<size_t>(below + top + above) + 1);
+    for (int i = -below; i <= top + above; ++i) {
+        const double x = static_cast<double>(std::clamp(i, 0, top)) / top;
+        table[static_cast<size_t>(i + below)] = static_cast<float>(f(x));
     }
     return table;
 }
@@ -56,15 +59,14 @@ Rgb sdrOf(const ToneMapping::Constants& k, int y, int u, int v) {
     const float luma = static_cast<float>(y - 64) * kSignalFromLuma;
     const auto blue = static_cast<float>(u - 512);
     const auto red = static_cast<float>(v - 512);
-    const auto top = static_cast<float>(ToneMapping::kSignalTop);
-    float light[3] = {k.toLight[indexOf(luma + red * kRedFromV, top)],
-                      k.toLight[indexOf(luma + blue * kGreenFromU + red * kGreenFromV, top)],
-                      k.toLight[indexOf(luma + blue * kBlueFromU, top)]};
+    float light[3] = {k.toLight[indexOf(luma + red * kRedFromV)],
+                      k.toLight[indexOf(luma + blue * kGreenFromU + red * kGreenFromV)],
+                      k.toLight[indexOf(luma + blue * kBlueFromU)]};
     const auto lightTop = static_cast<float>(ToneMapping::kLightTop);
     if (k.hlgGain != nullptr) {
         const float scene =
             light[0] * kSceneLuma[0] + light[1] * kSceneLuma[1] + light[2] * kSceneLuma[2];
-        const float gain = k.hlgGain[indexOf(scene * lightTop, lightTop)];
+        const float gain = k.hlgGain[indexOf(scene * lightTop)];  // scene luma is 0..1
         for (float& c : light) {
             c = c * gain;
         }
@@ -78,9 +80,9 @@ Rgb sdrOf(const ToneMapping::Constants& k, int y, int u, int v) {
     const float scale = brightest > k.knee
                             ? k.c * (brightest + k.a) / ((brightest + k.b) * brightest) * lightTop
                             : lightTop;
-    return {k.toSdr[indexOf(bt709[0] * scale, lightTop)],
-            k.toSdr[indexOf(bt709[1] * scale, lightTop)],
-            k.toSdr[indexOf(bt709[2] * scale, lightTop)]};
+    return {k.toSdr[indexOf(std::min(bt709[0] * scale, lightTop))],
+            k.toSdr[indexOf(std::min(bt709[1] * scale, lightTop))],
+            k.toSdr[indexOf(std::min(bt709[2] * scale, lightTop))]};
 }
 
 float lumaOf(const Rgb& c) {
@@ -95,13 +97,14 @@ uint8_t byteOf(float x) {
 
 ToneMapping::ToneMapping(HdrTransfer transfer, double peak) {
     if (transfer == HdrTransfer::Pq) {
-        toLight_ = tableOf(kSignalTop, [](double s) { return pqToNits(s) / 100.0; });
+        toLight_ = tableOf(kSignalTop, kSignalMargin, kSignalMargin,
+                           [](double s) { return pqToNits(s) / 100.0; });
     } else {
-        toLight_ = tableOf(kSignalTop, hlgToScene);
+        toLight_ = tableOf(kSignalTop, kSignalMargin, kSignalMargin, hlgToScene);
         // BT.2100's reference display: 1000 cd/m2 at the top, system gamma 1.2.
-        hlgGain_ = tableOf(kLightTop, [](double luma) { return 10.0 * std::pow(luma, 0.2); });
+        hlgGain_ = tableOf(kLightTop, 0, 1, [](double luma) { return 10.0 * std::pow(luma, 0.2); });
     }
-    toSdr_ = tableOf(kLightTop, sdrSignalOf);
+    toSdr_ = tableOf(kLightTop, kLightMargin, 0, sdrSignalOf);
     if (peak <= 0.0) {
         peak = transfer == HdrTransfer::Pq ? 100.0 : 10.0;
     }
@@ -110,8 +113,8 @@ ToneMapping::ToneMapping(HdrTransfer transfer, double peak) {
     const double a = peak > 1.0 ? -j * j * (peak - 1.0) / (j * j - 2.0 * j + peak) : 0.0;
     const double b = peak > 1.0 ? (j * j - 2.0 * j * peak + peak) / (peak - 1.0) : 0.0;
     const double c = peak > 1.0 ? (b * b + 2.0 * b * j + j * j) / (b - a) : 1.0;
-    constants_ = {toLight_.data(),
-                  toSdr_.data(),
+    constants_ = {toLight_.data() + kSignalMargin,
+                  toSdr_.data() + kLightMargin,
                   hlgGain_.empty() ? nullptr : hlgGain_.data(),
                   peak > 1.0 ? static_cast<float>(j) : 1e30f,
                   static_cast<float>(a),

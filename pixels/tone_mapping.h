@@ -45,10 +45,17 @@ public:
 
     static constexpr int kSignalTop = 4095;  // the last step of the signal-to-light table
     static constexpr int kLightTop = 8191;   // of the tables indexed by light 0..1
+    // Steps past either end of the signal-to-light table, holding its end values: 10-bit
+    // luma and chroma never reach further, so its indexes need no clamp.
+    static constexpr int kSignalMargin = 4864;
+    // Steps below the light-to-SDR table, holding 0: a colour that BT.709 cannot show (a
+    // negative component) never reaches further, so only the top needs a clamp.
+    static constexpr int kLightMargin = 6144;
 
+    // The tables point at their step 0.
     struct Constants {
         const float* toLight;  // PQ: light; HLG: scene light (0..1)
-        const float* toSdr;    // light 0..1 to the BT.709 signal
+        const float* toSdr;    // light 0..1 to the SDR signal
         const float* hlgGain;  // HLG: the display's gain by scene luma 0..1; null for PQ
         float knee;            // above it the curve is c (x + a) / (x + b)
         float a;
@@ -87,9 +94,11 @@ constexpr float kLuma[3] = {0.299f * 219.0f, 0.587f * 219.0f, 0.114f * 219.0f};
 constexpr float kBlueScale = 224.0f / 1.772f;
 constexpr float kRedScale = 224.0f / 1.402f;
 
-// The table index of x, rounded, within 0..top.
-inline int indexOf(float x, float top) {
-    return static_cast<int>(std::min(std::max(x, 0.0f), top) + 0.5f);
+// x rounded to the nearest integer, ties to even, as the vector conversion rounds: adding
+// 1.5 * 2^23 leaves no bits below the units, and taking it away again is exact.
+inline int indexOf(float x) {
+    constexpr float kRounder = 12582912.0f;
+    return static_cast<int>((x + kRounder) - kRounder);
 }
 
 // Rows `row` and `row + 1` (when there is one) from column `from` on.

@@ -23,10 +23,9 @@ __m256 add(__m256 a, __m256 b) {
     return _mm256_add_ps(a, b);
 }
 
-__m256 lookUp(const float* table, __m256 x, float top) {
-    const __m256 clamped =
-        _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), _mm256_set1_ps(top));
-    return _mm256_i32gather_ps(table, _mm256_cvttps_epi32(add(clamped, _mm256_set1_ps(0.5f))), 4);
+// The table's entry at x, rounded to the nearest step (ties to even).
+__m256 lookUp(const float* table, __m256 x) {
+    return _mm256_i32gather_ps(table, _mm256_cvtps_epi32(x), 4);
 }
 
 // Groups of eight pixels taken together, two rows of 32.
@@ -37,15 +36,14 @@ constexpr int kGroups = 8;
 // rather than waiting for each in turn.
 void sdrOf(const ToneMapping::Constants& k, const __m256 (&y)[kGroups],
            const __m256 (&blue)[kGroups], const __m256 (&red)[kGroups], Rgb8 (&sdr)[kGroups]) {
-    const auto top = static_cast<float>(ToneMapping::kSignalTop);
     const auto lightTop = static_cast<float>(ToneMapping::kLightTop);
     __m256 light[kGroups][3];
     for (int g = 0; g < kGroups; ++g) {
         const __m256 luma = mul(_mm256_sub_ps(y[g], _mm256_set1_ps(64.0f)), kSignalFromLuma);
-        light[g][0] = lookUp(k.toLight, add(luma, mul(red[g], kRedFromV)), top);
-        light[g][1] = lookUp(
-            k.toLight, add(add(luma, mul(blue[g], kGreenFromU)), mul(red[g], kGreenFromV)), top);
-        light[g][2] = lookUp(k.toLight, add(luma, mul(blue[g], kBlueFromU)), top);
+        light[g][0] = lookUp(k.toLight, add(luma, mul(red[g], kRedFromV)));
+        light[g][1] =
+            lookUp(k.toLight, add(add(luma, mul(blue[g], kGreenFromU)), mul(red[g], kGreenFromV)));
+        light[g][2] = lookUp(k.toLight, add(luma, mul(blue[g], kBlueFromU)));
     }
     if (k.hlgGain != nullptr) {
         __m256 gain[kGroups];
@@ -53,7 +51,7 @@ void sdrOf(const ToneMapping::Constants& k, const __m256 (&y)[kGroups],
             const __m256 scene =
                 add(add(mul(light[g][0], kSceneLuma[0]), mul(light[g][1], kSceneLuma[1])),
                     mul(light[g][2], kSceneLuma[2]));
-            gain[g] = lookUp(k.hlgGain, mul(scene, lightTop), lightTop);
+            gain[g] = lookUp(k.hlgGain, mul(scene, lightTop));
         }
         for (int g = 0; g < kGroups; ++g) {
             for (__m256& c : light[g]) {
@@ -79,8 +77,10 @@ void sdrOf(const ToneMapping::Constants& k, const __m256 (&y)[kGroups],
         }
     }
     for (int g = 0; g < kGroups; ++g) {
-        sdr[g] = {lookUp(k.toSdr, light[g][0], lightTop), lookUp(k.toSdr, light[g][1], lightTop),
-                  lookUp(k.toSdr, light[g][2], lightTop)};
+        const __m256 top = _mm256_set1_ps(lightTop);
+        sdr[g] = {lookUp(k.toSdr, _mm256_min_ps(light[g][0], top)),
+                  lookUp(k.toSdr, _mm256_min_ps(light[g][1], top)),
+                  lookUp(k.toSdr, _mm256_min_ps(light[g][2], top))};
     }
 }
 

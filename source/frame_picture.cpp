@@ -17,11 +17,20 @@ int16_t fractionOf(double gain) {
 
 }  // namespace
 
+bool isYuv420(const AVFrame& frame) {
+    return (frame.format == AV_PIX_FMT_YUV420P || frame.format == AV_PIX_FMT_YUVJ420P) &&
+           frame.linesize[0] > 0 && frame.linesize[1] > 0 && frame.linesize[2] > 0;
+}
+
+bool isInEncoderColours(const AVFrame& frame) {
+    return isYuv420(frame) && frame.format != AV_PIX_FMT_YUVJ420P &&
+           frame.color_range != AVCOL_RANGE_JPEG &&
+           (frame.colorspace == AVCOL_SPC_SMPTE170M || frame.colorspace == AVCOL_SPC_BT470BG ||
+            frame.colorspace == AVCOL_SPC_UNSPECIFIED);
+}
+
 bool takesDirectConversion(const AVFrame& frame, int width, int height) {
-    return haveAvx2() &&
-           (frame.format == AV_PIX_FMT_YUV420P || frame.format == AV_PIX_FMT_YUVJ420P) &&
-           frame.width == width && frame.height == height && frame.linesize[0] > 0 &&
-           frame.linesize[1] > 0 && frame.linesize[2] > 0;
+    return haveAvx2() && isYuv420(frame) && frame.width == width && frame.height == height;
 }
 
 const int* swsCoefficientsOf(const AVFrame& frame) {

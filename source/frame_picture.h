@@ -8,6 +8,11 @@ extern "C" {
 
 namespace morvane {
 
+// Whether a decoded frame is 8-bit YUV 4:2:0 with its rows top-down.
+bool isYuv420(const AVFrame& frame);
+// Whether it is in the encoder's own matrix and range (limited BT.601, or unspecified as
+// libswscale reads it).
+bool isInEncoderColours(const AVFrame& frame);
 // Whether a decoded frame takes the direct road to blue-green-red (convertYuv420ToBgr) at
 // width x height: YUV 4:2:0 of that very size, on a processor where that road is the faster.
 // Other frames go through libswscale.

@@ -95,8 +95,7 @@ bool VideoBranch::deliverFiltered(RunGate& gate) {
 const AVFrame* VideoBranch::resampled(const AVFrame& frame) {
     // Only an 8-bit 4:2:0 picture that is not of the output size (pixels that are not square):
     // resampled as it is, as the direct path then takes it.
-    if ((frame.width == width_ && frame.height == height_) ||
-        !takesDirectConversion(frame, frame.width, frame.height)) {
+    if ((frame.width == width_ && frame.height == height_) || !isYuv420(frame)) {
         return nullptr;
     }
     resampler_.reset(sws_getCachedContext(resampler_.release(), frame.width, frame.height,
@@ -131,7 +130,10 @@ bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate
     const int64_t duration = frameDuration_;
     const AVFrame* const square = resampled(original);
     const AVFrame& frame = square != nullptr ? *square : original;
-    const bool direct = takesDirectConversion(frame, width_, height_);
+    // Reshaped pictures in the encoder's colours go to it as they are, on any processor.
+    const bool copied =
+        reshaping_ && isInEncoderColours(frame) && frame.width == width_ && frame.height == height_;
+    const bool direct = copied || takesDirectConversion(frame, width_, height_);
     if (!direct && !configureScaler(frame)) {
         return true;
     }
@@ -141,8 +143,7 @@ bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate
     const int64_t stop = start + duration;
     if (direct) {
         DecodedPicture picture = decodedPictureOf(frame);
-        picture.inEncoderColours = toneMapper_ && frame.colorspace == AVCOL_SPC_SMPTE170M &&
-                                   frame.color_range == AVCOL_RANGE_MPEG;
+        picture.inEncoderColours = copied;
         ByteBuffer buffer;
         // Two pointers: small enough for the function object to hold without an allocation.
         GrabbedSample sample(buffer, size, start, stop, picture,

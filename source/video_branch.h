@@ -29,6 +29,10 @@ public:
     void setFilters(const std::string& chain, int threads);
     // Brings every picture to SDR first; null: none.
     void setToneMapper(std::unique_ptr<HdrToneMapper> toneMapper);
+    // The branch changes the source's pictures (tone mapping, deinterlacing, square pixels):
+    // those already in the encoder's matrix and range (limited BT.601) then go to it as they
+    // are. A plain source's keep the way through RGB that its outputs have always had.
+    void setReshaping(bool reshaping) { reshaping_ = reshaping; }
 
 private:
     bool deliverFrame(AVFrame& frame, RunGate& gate) override;
@@ -53,6 +57,7 @@ private:
     SwsContextPtr scaler_;
     SwsContextPtr resampler_;
     FramePtr resampledFrame_;  // reused: each sample is converted before the next is made
+    bool reshaping_ = false;
     std::unique_ptr<HdrToneMapper> toneMapper_;  // null for SDR sources
     std::unique_ptr<PictureFilters> filters_;    // null when pictures go as they are decoded
     std::deque<int64_t> filteredStarts_;         // of the pictures the filters still hold
