@@ -1,6 +1,7 @@
 // Decoded YUV 4:2:0 pictures into the bottom-up BGR frames of the video branch: our converter
 // against libswscale's own fast path, on the same frames. Then the whole road to the encoder's
-// picture: through the BGR frame, and straight from the decoded planes.
+// picture: through the BGR frame, and straight from the decoded planes. Last, HDR pictures
+// (10-bit PQ and HLG) tone mapped to the encoder's SDR ones, on one thread.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "pixels/bgr_to_yuv420.h"
 #include "pixels/bitmap_layout.h"
 #include "pixels/decoded_to_yuv420.h"
+#include "pixels/tone_mapping.h"
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/frame_picture.h"
@@ -147,6 +149,31 @@ void straight(benchmark::State& state, int width, int height) {
     }
 }
 
+void toneMapped(benchmark::State& state, HdrTransfer transfer, int width, int height) {
+    // A luma ramp over every level with slowly turning colours, in 10 bits.
+    const int chromaWidth = width / 2;
+    std::vector<uint16_t> y(static_cast<size_t>(width * height));
+    std::vector<uint16_t> u(static_cast<size_t>(chromaWidth * height / 2));
+    std::vector<uint16_t> v(u.size());
+    for (size_t i = 0; i < y.size(); ++i) {
+        y[i] = static_cast<uint16_t>(64 + i % static_cast<size_t>(width) * 876 / width);
+    }
+    for (size_t i = 0; i < u.size(); ++i) {
+        u[i] = static_cast<uint16_t>(512 + (i / 64 * 7) % 300 - 150);
+        v[i] = static_cast<uint16_t>(512 + (i / 80 * 5) % 300 - 150);
+    }
+    const ToneMapping mapping(transfer, 10.0);
+    const std::vector<EncoderPicture> targets = picturesInFlight(width, height);
+    size_t next = 0;
+    for (auto _ : state) {
+        const EncoderPicture& target = targets[next++ % targets.size()];
+        mapping.apply(
+            {y.data(), width, u.data(), chromaWidth, v.data(), chromaWidth, width, height},
+            target.planes(), 0, height);
+        benchmark::DoNotOptimize(target.planes().y);
+    }
+}
+
 BENCHMARK_CAPTURE(ours, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(libswscale, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(ours, 1920x1080, 1920, 1080)->Apply(steadily);
@@ -155,6 +182,8 @@ BENCHMARK_CAPTURE(throughBgr, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(straight, 1280x720, 1280, 720)->Apply(steadily);
 BENCHMARK_CAPTURE(throughBgr, 1920x1080, 1920, 1080)->Apply(steadily);
 BENCHMARK_CAPTURE(straight, 1920x1080, 1920, 1080)->Apply(steadily);
+BENCHMARK_CAPTURE(toneMapped, pq_1920x1080, HdrTransfer::Pq, 1920, 1080)->Apply(steadily);
+BENCHMARK_CAPTURE(toneMapped, hlg_1920x1080, HdrTransfer::Hlg, 1920, 1080)->Apply(steadily);
 
 }  // namespace
 }  // namespace morvane

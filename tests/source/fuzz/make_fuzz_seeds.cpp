@@ -5,6 +5,11 @@
 
 #include "tests/support/media_writer.h"
 
+extern "C" {
+#include <libavcodec/codec_par.h>
+#include <libavutil/pixfmt.h>
+}
+
 namespace {
 
 std::filesystem::path seedFolder;
@@ -33,6 +38,26 @@ TEST(FuzzSeeds, Write) {
                                                           .sampleRate = 22050,
                                                           .rotation = seed.rotation});
     }
+    // Footage that the graph reshapes: 10-bit HDR (tone mapped), and a disc's interlaced
+    // pictures of pixels that are not square (deinterlaced, resampled).
+    morvane::test::writeClip(seedFolder / "g.mkv", {.videoCodec = "ffv1",
+                                                    .width = 64,
+                                                    .height = 48,
+                                                    .seconds = 0.3,
+                                                    .sampleRate = 22050,
+                                                    .filters = "format=yuv420p10le",
+                                                    .pixelFormat = AV_PIX_FMT_YUV420P10LE,
+                                                    .transfer = AVCOL_TRC_SMPTE2084,
+                                                    .primaries = AVCOL_PRI_BT2020,
+                                                    .matrix = AVCOL_SPC_BT2020_NCL});
+    morvane::test::writeClip(seedFolder / "h.mkv", {.videoCodec = "mpeg2video",
+                                                    .width = 64,
+                                                    .height = 48,
+                                                    .seconds = 0.3,
+                                                    .sampleRate = 22050,
+                                                    .pixelAspectNum = 16,
+                                                    .pixelAspectDen = 11,
+                                                    .fieldOrder = AV_FIELD_TT});
 }
 
 }  // namespace
