@@ -29,6 +29,26 @@ bool isInEncoderColours(const AVFrame& frame) {
             frame.colorspace == AVCOL_SPC_UNSPECIFIED);
 }
 
+AVFrame* writableFrame(FramePtr& frame, int format, int width, int height) {
+    if (!frame) {
+        frame.reset(av_frame_alloc());
+        if (!frame) {
+            return nullptr;
+        }
+    }
+    if (frame->format != format || frame->width != width || frame->height != height ||
+        av_frame_is_writable(frame.get()) == 0) {
+        av_frame_unref(frame.get());
+        frame->format = format;
+        frame->width = width;
+        frame->height = height;
+        if (av_frame_get_buffer(frame.get(), 0) < 0) {
+            return nullptr;
+        }
+    }
+    return frame.get();
+}
+
 bool takesDirectConversion(const AVFrame& frame, int width, int height) {
     return haveAvx2() && isYuv420(frame) && frame.width == width && frame.height == height;
 }

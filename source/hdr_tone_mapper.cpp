@@ -1,5 +1,7 @@
 #include "source/hdr_tone_mapper.h"
 
+#include "source/frame_picture.h"
+
 namespace morvane {
 namespace {
 
@@ -20,7 +22,7 @@ bool ownTakes(const AVFrame& frame) {
 }  // namespace
 
 HdrToneMapper::HdrToneMapper(HdrTransfer transfer, double peak, int threads)
-    : mapping_(transfer, peak), threads_(threads), out_(av_frame_alloc()) {}
+    : mapping_(transfer, peak), threads_(threads) {}
 
 const AVFrame* HdrToneMapper::map(const AVFrame& frame) {
     if (ownTakes(frame)) {
@@ -34,21 +36,9 @@ const AVFrame* HdrToneMapper::map(const AVFrame& frame) {
 }
 
 const AVFrame* HdrToneMapper::mapOwn(const AVFrame& frame) {
-    if (!out_) {
-        return nullptr;
-    }
     // A picture handed on may still be held (by a deinterlacer, for one): then a new one.
-    if (out_->width != frame.width || out_->height != frame.height ||
-        av_frame_is_writable(out_.get()) == 0) {
-        av_frame_unref(out_.get());
-        out_->format = AV_PIX_FMT_YUV420P;
-        out_->width = frame.width;
-        out_->height = frame.height;
-        if (av_frame_get_buffer(out_.get(), 0) < 0) {
-            return nullptr;
-        }
-    }
-    if (av_frame_copy_props(out_.get(), &frame) < 0) {
+    if (writableFrame(out_, AV_PIX_FMT_YUV420P, frame.width, frame.height) == nullptr ||
+        av_frame_copy_props(out_.get(), &frame) < 0) {
         return nullptr;
     }
     out_->colorspace = AVCOL_SPC_SMPTE170M;

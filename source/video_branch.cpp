@@ -105,25 +105,16 @@ const AVFrame* VideoBranch::resampled(const AVFrame& frame) {
     if (!resampler_) {
         return nullptr;
     }
-    if (!resampledFrame_ || resampledFrame_->format != frame.format) {
-        resampledFrame_.reset(av_frame_alloc());
-        if (!resampledFrame_) {
-            return nullptr;
-        }
-        resampledFrame_->format = frame.format;
-        resampledFrame_->width = width_;
-        resampledFrame_->height = height_;
-        if (av_frame_get_buffer(resampledFrame_.get(), 0) < 0) {
-            resampledFrame_.reset();
-            return nullptr;
-        }
-    }
-    av_frame_copy_props(resampledFrame_.get(), &frame);
-    if (sws_scale(resampler_.get(), frame.data, frame.linesize, 0, frame.height,
-                  resampledFrame_->data, resampledFrame_->linesize) != height_) {
+    AVFrame* const out = writableFrame(resampledFrame_, frame.format, width_, height_);
+    if (out == nullptr) {
         return nullptr;
     }
-    return resampledFrame_.get();
+    av_frame_copy_props(out, &frame);
+    if (sws_scale(resampler_.get(), frame.data, frame.linesize, 0, frame.height, out->data,
+                  out->linesize) != height_) {
+        return nullptr;
+    }
+    return out;
 }
 
 bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate& gate) {

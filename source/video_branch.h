@@ -56,7 +56,7 @@ private:
     int64_t nextStart_ = 0;      // for frames without a time
     SwsContextPtr scaler_;
     SwsContextPtr resampler_;
-    FramePtr resampledFrame_;  // reused: each sample is converted before the next is made
+    FramePtr resampledFrame_;  // reused while nobody else holds it
     bool reshaping_ = false;
     std::unique_ptr<HdrToneMapper> toneMapper_;  // null for SDR sources
     std::unique_ptr<PictureFilters> filters_;    // null when pictures go as they are decoded
