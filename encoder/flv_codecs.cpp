@@ -22,12 +22,17 @@ int toleranceOf(int64_t bitRate) {
 // Players seek to key frames, and streaming servers ask for one at least every 2 seconds.
 constexpr int kH264KeyFrameSeconds = 2;
 
-void tuneH264(AVCodecContext& context, AVDictionary*& options, int64_t bitRate, int threads) {
+// x264 encodes each picture in this many slices, each on a thread of its own, on any machine:
+// its frame threads would share the rate control's buffer model as they go, so that the bytes
+// would depend on how the threads happen to run.
+constexpr int kH264SliceThreads = 2;
+
+void tuneH264(AVCodecContext& context, AVDictionary*& options, int64_t bitRate) {
     context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;  // FLV carries the AVC sequence header
     // No second much above twice the rate: what RTMP ingest servers accept.
     context.rc_max_rate = 2 * bitRate;
     context.rc_buffer_size = static_cast<int>(bitRate);
-    context.thread_count = threads;
+    context.thread_count = kH264SliceThreads;
     // What the frame path makes: BT.601 in the limited range.
     context.color_range = AVCOL_RANGE_MPEG;
     context.colorspace = AVCOL_SPC_SMPTE170M;
@@ -35,7 +40,7 @@ void tuneH264(AVCodecContext& context, AVDictionary*& options, int64_t bitRate, 
     // The same bytes on every processor: without it x264 picks some methods by the processor,
     // and its AVX-512 code reads memory it has not written, so that a picture may come out
     // differently from one run to the next.
-    av_dict_set(&options, "x264-params", "cpu-independent=1", 0);
+    av_dict_set(&options, "x264-params", "cpu-independent=1:sliced-threads=1", 0);
     // Main: what Flash Player 9 and the hardware decoders of its time accept.
     av_dict_set(&options, "profile", "main", 0);
 }
@@ -73,15 +78,14 @@ VideoEncoderSettings videoSettingsOf(const CodecChoice& choice) {
     const int second = std::max(1, static_cast<int>(std::lround(av_q2d(rate))));
     const int64_t bitRate = bitRateOf(choice.videoKbps);
     if (choice.format == FlvFormat::H264Aac) {
-        const int threads = choice.threads;
         return {choice.width,
                 choice.height,
                 rate,
                 kH264KeyFrameSeconds * second,
                 bitRate,
                 0,
-                [bitRate, threads](AVCodecContext& context, AVDictionary*& options) {
-                    tuneH264(context, options, bitRate, threads);
+                [bitRate](AVCodecContext& context, AVDictionary*& options) {
+                    tuneH264(context, options, bitRate);
                 }};
     }
     return {choice.width, choice.height, rate, second, bitRate, toleranceOf(bitRate), {}};

@@ -12,7 +12,7 @@ enum class FlvFormat {
 };
 
 // The codec settings of one file: the output size, the source's frame rate and the profile's
-// rates. `threads` is given to x264 (0: one per core).
+// rates.
 struct CodecChoice {
     FlvFormat format;
     int width;
@@ -23,7 +23,6 @@ struct CodecChoice {
     int sampleRate;
     int bitsPerSample;
     int channels;
-    int threads = 0;
 };
 
 // The encoders of a format, or null where this FFmpeg has none.

@@ -140,7 +140,7 @@ bool FlvEncoder::open(int outputFd, const std::string& outputPath) {
 
 CodecChoice FlvEncoder::codecChoice() const {
     return {format_,    width_,      height_,        frameRate_, videoKbps_,
-            audioKbps_, sampleRate_, bitsPerSample_, channels_,  threads_};
+            audioKbps_, sampleRate_, bitsPerSample_, channels_};
 }
 
 bool FlvEncoder::openAudioStream() {

@@ -46,10 +46,10 @@ public:
     ~FlvEncoder();
 
     void setFormat(FlvFormat format) { format_ = format; }
-    // Threads that encode the video: x264's own for H.264 (0: x264's choice, one and a half per
-    // core); for FLV1, workers that each encode a key frame group, as many as the picture budget
-    // (512 MB, or a sixteenth of the memory, and always two groups) allows, two at most (0: one
-    // per core). An FLV1 file's bytes are the same whatever their number.
+    // Threads that encode FLV1 video: workers that each encode a key frame group, as many as the
+    // picture budget (512 MB, or a sixteenth of the memory, and always two groups) allows, two
+    // at most (0: one per core). A file's bytes are the same whatever their number. H.264 is
+    // always encoded on x264's two slice threads.
     void setThreads(int threads) { threads_ = threads; }
     // The workers encoding this file's video.
     int videoWorkers() const { return videoWorkers_; }

@@ -333,9 +333,10 @@ done, the time left and the speed.
                             which every Flash player plays; or h264: H.264
                             video and AAC audio, for Flash 9 and later, web
                             players (flv.js, mpegts.js) and RTMP servers
-      --threads=N         threads that encode the video, 1 to 64, or 0 for one
+      --threads=N         threads that encode flv1 video, 1 to 64, or 0 for one
                             per core (the default, unless MORVANE_THREADS says);
-                            two at most for flv1, whose bytes they do not change
+                            two at most, and the bytes do not change with them;
+                            h264 always encodes on two threads
       --watermark=FILE    draw the image FILE over every frame
       --no-watermark      draw no watermark
   -y, --overwrite         replace outputs that exist already
