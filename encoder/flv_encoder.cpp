@@ -166,9 +166,10 @@ bool FlvEncoder::openVideoStream() {
     const VideoEncoderSettings settings = videoSettingsOf(codecChoice());
     const AVCodec* codec = videoEncoderOf(format_);
     // Workers for a codec without threads of its own, as many as the budget has room for a group
-    // each (two groups at least), and no more than the codecs they share. Each needs no more than
-    // the group it encodes and the next one waiting: more pictures in flight would only hold
-    // memory. The bytes do not depend on their number (see ParallelVideoEncoder).
+    // each (two groups at least), and no more than the codecs they share. A group and a half in
+    // flight keeps two of them busy (one worker's group and the start of the next one's, as the
+    // pictures come in order): more would only hold memory. The bytes do not depend on their
+    // number (see ParallelVideoEncoder).
     videoWorkers_ = 1;
     const size_t group = static_cast<size_t>(settings.keyFrameInterval);
     const size_t budgetPictures =
@@ -181,8 +182,7 @@ bool FlvEncoder::openVideoStream() {
             threads_ > 0 ? threads_ : static_cast<int>(std::thread::hardware_concurrency());
         videoWorkers_ = static_cast<int>(std::clamp<size_t>(
             budgetPictures / group, 1, static_cast<size_t>(std::clamp(wanted, 1, kSharedCodecs))));
-        const size_t maxPictures =
-            std::min(budgetPictures, (static_cast<size_t>(videoWorkers_) + 1) * group);
+        const size_t maxPictures = std::min(budgetPictures, group + group / 2);
         // The pictures the workers hold come back to the pool too, rather than to the system.
         picturePool_->keepAtMost(kKeptPictureBytes +
                                  maxPictures * VideoEncoder::pictureBytes(width_, height_));
@@ -307,9 +307,9 @@ bool FlvEncoder::encodeAudio(const uint8_t* samples, int64_t ptsMs) {
     return encoded;
 }
 
-ByteBuffer FlvEncoder::prepareFrame(FrameBitmap frame) {
+FramePtr FlvEncoder::prepareFrame(FrameBitmap frame) {
     if (videoStream_ == nullptr) {
-        return {};
+        return nullptr;
     }
     overlay_.setFrame(std::move(frame));
     ByteBuffer picture = picturePool_->take(pictureBytes());
@@ -317,26 +317,28 @@ ByteBuffer FlvEncoder::prepareFrame(FrameBitmap frame) {
         overlay_.convertFrame(outputWidth_, outputHeight_,
                               VideoEncoder::planesOf(picture.get(), outputWidth_, outputHeight_));
     overlay_.releaseFrame();
-    return converted ? std::move(picture) : ByteBuffer();
+    return converted ? VideoEncoder::frameOf(std::move(picture), outputWidth_, outputHeight_)
+                     : nullptr;
 }
 
-bool FlvEncoder::takesYuvFrame(int width, int height) const {
-    return videoStream_ != nullptr &&
-           overlay_.takesYuvFrame(width, height, outputWidth_, outputHeight_);
-}
-
-ByteBuffer FlvEncoder::prepareFrame(int width, int height, const WatermarkOverlay::YuvFill& fill) {
+FramePtr FlvEncoder::prepareFrame(const DecodedPicture& picture, const AVFrame* shared) {
     if (videoStream_ == nullptr) {
-        return {};
+        return nullptr;
     }
-    ByteBuffer picture = picturePool_->take(pictureBytes());
-    const bool converted = overlay_.convertYuvFrame(
-        width, height, fill, outputWidth_, outputHeight_,
-        VideoEncoder::planesOf(picture.get(), outputWidth_, outputHeight_));
-    return converted ? std::move(picture) : ByteBuffer();
+    if (shared != nullptr && overlay_.takesAsItIs(picture, outputWidth_, outputHeight_)) {
+        if (FramePtr frame = VideoEncoder::pictureOver(*shared)) {
+            return frame;
+        }
+    }
+    ByteBuffer bytes = picturePool_->take(pictureBytes());
+    const bool converted =
+        overlay_.convertPicture(picture, outputWidth_, outputHeight_,
+                                VideoEncoder::planesOf(bytes.get(), outputWidth_, outputHeight_));
+    return converted ? VideoEncoder::frameOf(std::move(bytes), outputWidth_, outputHeight_)
+                     : nullptr;
 }
 
-bool FlvEncoder::encodeVideo(ByteBuffer picture, int64_t ptsMs) {
+bool FlvEncoder::encodeVideo(FramePtr picture, int64_t ptsMs) {
     lastOutputBytes_ = 0;
     if (videoStream_ == nullptr) {
         return false;

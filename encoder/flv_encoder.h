@@ -33,10 +33,10 @@ namespace morvane {
 // so that the file's bytes do not depend on which encoder hands its packets over first.
 //
 // Threads: open() and close() run on the session thread; the encode and write operations on
-// the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() and
-// takesYuvFrame() run on the thread that delivers the decoded frames, without the lock,
-// alongside the encoding (one such thread at a time, between open() and close()). hasAudioStream()
-// and audioFrameBytes() may be read at any time without the lock.
+// the encoder thread. Callers serialise them with lock()/unlock(). prepareFrame() runs on the
+// thread that delivers the decoded frames, without the lock, alongside the encoding (one such
+// thread at a time, between open() and close()). hasAudioStream() and audioFrameBytes() may be read
+// at any time without the lock.
 class FlvEncoder {
 public:
     FlvEncoder(int width, int height, int videoKbps, int audioKbps, int sampleRate,
@@ -84,19 +84,18 @@ public:
     void close();
 
     // The frame path: a decoded frame scaled to the output size, with the watermark, converted
-    // to the video codec's YUV 4:2:0 picture for encodeVideo(). Empty without a video stream
+    // to the video codec's YUV 4:2:0 picture for encodeVideo(). Null without a video stream
     // or for a frame that cannot be used.
-    ByteBuffer prepareFrame(FrameBitmap frame);
-    // The same for a frame of width x height given by its YUV 4:2:0 conversion, which `fill`
-    // writes; only where takesYuvFrame() says so.
-    bool takesYuvFrame(int width, int height) const;
-    ByteBuffer prepareFrame(int width, int height, const WatermarkOverlay::YuvFill& fill);
+    FramePtr prepareFrame(FrameBitmap frame);
+    // The same for a decoded YUV 4:2:0 picture. `shared`, the frame that holds its planes (or
+    // null), itself becomes the picture (a new reference, no copy) where nothing changes it.
+    FramePtr prepareFrame(const DecodedPicture& picture, const AVFrame* shared);
     // One frame of interleaved PCM of exactly audioFrameBytes() bytes. False when there is no
     // audio stream or the codec fails; lastOutputBytes() then is 0.
     bool encodeAudio(const uint8_t* samples, int64_t ptsMs);
     // A picture from prepareFrame() (an empty one: the previous picture again). False when
     // there is no video stream or the codec fails.
-    bool encodeVideo(ByteBuffer picture, int64_t ptsMs);
+    bool encodeVideo(FramePtr picture, int64_t ptsMs);
     // The bytes that the last encode added to the file.
     int lastOutputBytes() const { return lastOutputBytes_; }
     // Puts them into the file; the file's first bytes get the FLV header fix-up.
@@ -111,7 +110,7 @@ public:
     // file without them.
     void abandonVideo();
 
-    // The bytes of a picture from prepareFrame().
+    // The bytes of a picture from prepareFrame() of the pool.
     size_t pictureBytes() const { return VideoEncoder::pictureBytes(outputWidth_, outputHeight_); }
 
     bool hasAudioStream() const { return hasAudioStream_.load(std::memory_order_acquire); }

@@ -16,8 +16,6 @@ CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
     close();
     keyFrameInterval_ = std::max(1, settings.keyFrameInterval);
     maxPictures_ = std::max<size_t>(1, maxPictures);
-    width_ = settings.width;
-    height_ = settings.height;
     nextFrame_ = 0;
     firstResult_ = 0;
     inFlight_ = 0;
@@ -42,16 +40,12 @@ CodecOpenResult ParallelVideoEncoder::open(const AVCodec* codec,
     return CodecOpenResult::Opened;
 }
 
-bool ParallelVideoEncoder::submit(ByteBuffer picture) {
+bool ParallelVideoEncoder::submit(FramePtr picture) {
     if (workers_.empty()) {
         return false;
     }
-    FramePtr frame;
-    if (picture) {
-        frame = VideoEncoder::frameOf(std::move(picture), width_, height_);
-        if (!frame) {
-            return false;
-        }
+    FramePtr frame = std::move(picture);
+    if (frame) {
         lastPicture_.reset(av_frame_clone(frame.get()));
     } else if (lastPicture_) {
         frame.reset(av_frame_clone(lastPicture_.get()));

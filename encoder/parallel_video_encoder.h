@@ -43,7 +43,7 @@ public:
 
     // Hands the next picture over (empty: the previous picture again), waiting while
     // maxPictures are in flight. False when there is no picture at all.
-    bool submit(ByteBuffer picture);
+    bool submit(FramePtr picture);
     // Hands over the packets of the oldest frame not taken yet, if it is encoded: true then.
     // False when it is not encoded yet or none is waiting.
     bool takeFrame(const PacketHandler& handler);
@@ -85,8 +85,6 @@ private:
 
     Faults faults_;
     int keyFrameInterval_ = 1;
-    int width_ = 0;
-    int height_ = 0;
     size_t maxPictures_ = 1;
     int64_t nextFrame_ = 0;
     FramePtr lastPicture_;  // shared with the worker that encodes it

@@ -31,20 +31,19 @@ YuvPlanes YuvPicture::planes() const {
     return {y, width_, y + lumaBytes, chromaWidth, y + lumaBytes + chromaBytes, chromaWidth};
 }
 
-bool PictureScaler::scale(const YuvPicture& source, const YuvPlanes& target, int width,
-                          int height) {
-    context_.reset(sws_getCachedContext(context_.release(), source.width(), source.height(),
+bool PictureScaler::scale(const YuvPlanes& from, int sourceWidth, int sourceHeight,
+                          const YuvPlanes& target, int width, int height) {
+    context_.reset(sws_getCachedContext(context_.release(), sourceWidth, sourceHeight,
                                         AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_YUV420P,
                                         SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!context_) {
         return false;
     }
-    const YuvPlanes from = source.planes();
     const uint8_t* const sourcePlanes[4] = {from.y, from.u, from.v, nullptr};
     const int sourceStrides[4] = {from.yStride, from.uStride, from.vStride, 0};
     uint8_t* const targetPlanes[4] = {target.y, target.u, target.v, nullptr};
     const int targetStrides[4] = {target.yStride, target.uStride, target.vStride, 0};
-    return sws_scale(context_.get(), sourcePlanes, sourceStrides, 0, source.height(), targetPlanes,
+    return sws_scale(context_.get(), sourcePlanes, sourceStrides, 0, sourceHeight, targetPlanes,
                      targetStrides) == height;
 }
 

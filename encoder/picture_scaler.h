@@ -27,7 +27,8 @@ private:
 // Scales whole YUV 4:2:0 pictures onto whole pictures of another size (bilinear).
 class PictureScaler {
 public:
-    bool scale(const YuvPicture& source, const YuvPlanes& target, int width, int height);
+    bool scale(const YuvPlanes& source, int sourceWidth, int sourceHeight, const YuvPlanes& target,
+               int width, int height);
 
 private:
     SwsContextPtr context_;

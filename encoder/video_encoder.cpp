@@ -107,16 +107,33 @@ FramePtr VideoEncoder::frameOf(ByteBuffer picture, int width, int height) {
     return frame;
 }
 
-bool VideoEncoder::encode(ByteBuffer picture, const PacketHandler& handler) {
+FramePtr VideoEncoder::pictureOver(const AVFrame& frame) {
+    FramePtr picture(av_frame_alloc());
+    if (!picture || frame.nb_extended_buf > 0 || frame.buf[0] == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < AV_NUM_DATA_POINTERS && frame.buf[i] != nullptr; ++i) {
+        picture->buf[i] = av_buffer_ref(frame.buf[i]);
+        if (picture->buf[i] == nullptr) {
+            return nullptr;
+        }
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        picture->data[plane] = frame.data[plane];
+        picture->linesize[plane] = frame.linesize[plane];
+    }
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = frame.width;
+    picture->height = frame.height;
+    return picture;
+}
+
+bool VideoEncoder::encode(FramePtr picture, const PacketHandler& handler) {
     if (!context_) {
         return false;
     }
     if (picture) {
-        FramePtr frame = frameOf(std::move(picture), context_->width, context_->height);
-        if (!frame) {
-            return false;
-        }
-        picture_ = std::move(frame);
+        picture_ = std::move(picture);
     }
     if (!picture_) {
         return false;

@@ -25,8 +25,9 @@ struct VideoEncoderSettings {
 };
 
 // One video codec fed with YUV 4:2:0 pictures, one per frame, numbered in the codec's own
-// time base of 1 / frame rate (packets carry those numbers as their times). A picture is one buffer
-// of packed planes (pictureBytes(), planesOf()), handed over without a copy.
+// time base of 1 / frame rate (packets carry those numbers as their times). A picture is a frame
+// handed over without a copy: one buffer of packed planes (pictureBytes(), planesOf(), frameOf())
+// or a decoder's own frame.
 class VideoEncoder {
 public:
     // A codec that refuses to open is tried again every 50 ms until `retryFor` has passed.
@@ -41,15 +42,19 @@ public:
     static size_t pictureBytes(int width, int height);
     static YuvPlanes planesOf(uint8_t* picture, int width, int height);
 
-    // Encodes the picture (of the codec's size) as the next frame and hands over the packets
-    // it gives; an empty buffer encodes the previous picture again. False on a codec error or
-    // when there is no picture at all.
-    bool encode(ByteBuffer picture, const PacketHandler& handler);
+    // Encodes the picture (of the codec's size, YUV 4:2:0, not changed afterwards) as the next
+    // frame and hands over the packets it gives; null encodes the previous picture again. False
+    // on a codec error or when there is no picture at all.
+    bool encode(FramePtr picture, const PacketHandler& handler);
     // The same for a frame made by frameOf() (shared, not changed), as a key frame if `key`.
     bool encodeFrame(const AVFrame& frame, bool key, const PacketHandler& handler);
     // A frame of width x height over the picture's buffer, which it then owns; null when out
     // of memory.
     static FramePtr frameOf(ByteBuffer picture, int width, int height);
+    // A picture over the buffers of a YUV 4:2:0 frame (new references) and nothing else of it:
+    // no picture type, side data or times of a decoder's that the codec would follow. Null
+    // when out of memory or when its buffers cannot be shared so.
+    static FramePtr pictureOver(const AVFrame& frame);
     void drain(const PacketHandler& handler);
 
 private:

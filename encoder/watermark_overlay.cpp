@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "pixels/decoded_to_yuv420.h"
+
 namespace morvane {
 
 void WatermarkOverlay::loadWatermark(const std::filesystem::path& path) {
@@ -40,20 +42,33 @@ bool WatermarkOverlay::convertFrame(int width, int height, const YuvPlanes& pict
         picture);
 }
 
-bool WatermarkOverlay::takesYuvFrame(int frameWidth, int frameHeight, int width, int height) const {
-    return !(watermark_ && frameWidth == width && frameHeight == height);
+bool WatermarkOverlay::takesAsItIs(const DecodedPicture& decoded, int width, int height) const {
+    return !watermark_ && decoded.inEncoderColours && decoded.width == width &&
+           decoded.height == height;
 }
 
-bool WatermarkOverlay::convertYuvFrame(int frameWidth, int frameHeight, const YuvFill& fill,
-                                       int width, int height, const YuvPlanes& picture) {
-    if (!takesYuvFrame(frameWidth, frameHeight, width, height)) {
+bool WatermarkOverlay::convertPicture(const DecodedPicture& decoded, int width, int height,
+                                      const YuvPlanes& picture) {
+    if (decoded.width <= 0 || decoded.height <= 0) {
         return false;
     }
-    if (frameWidth == width && frameHeight == height) {
-        fill(picture);
-        return true;
+    if (decoded.width == width && decoded.height == height) {
+        convertDecodedToYuv420(decoded, picture);
+    } else if (decoded.inEncoderColours) {
+        const YuvPlanes from{const_cast<uint8_t*>(decoded.planes[0]), decoded.strides[0],
+                             const_cast<uint8_t*>(decoded.planes[1]), decoded.strides[1],
+                             const_cast<uint8_t*>(decoded.planes[2]), decoded.strides[2]};
+        if (!scaler_.scale(from, decoded.width, decoded.height, picture, width, height)) {
+            return false;
+        }
+    } else {
+        return convertAndScale(
+            decoded.width, decoded.height,
+            [&decoded](const YuvPlanes& planes) { convertDecodedToYuv420(decoded, planes); }, width,
+            height, picture);
     }
-    return convertAndScale(frameWidth, frameHeight, fill, width, height, picture);
+    blendWatermark(width, height, picture);
+    return true;
 }
 
 bool WatermarkOverlay::convertAndScale(int frameWidth, int frameHeight, const YuvFill& fill,
@@ -62,14 +77,18 @@ bool WatermarkOverlay::convertAndScale(int frameWidth, int frameHeight, const Yu
         return false;
     }
     fill(sourcePicture_.planes());
-    if (!scaler_.scale(sourcePicture_, picture, width, height)) {
+    if (!scaler_.scale(sourcePicture_.planes(), frameWidth, frameHeight, picture, width, height)) {
         return false;
     }
+    blendWatermark(width, height, picture);
+    return true;
+}
+
+void WatermarkOverlay::blendWatermark(int width, int height, const YuvPlanes& picture) const {
     if (watermark_) {
         watermark_->blendOnto(picture, width, height, width - watermark_->width() - kMargin,
                               height - watermark_->height() - kMargin);
     }
-    return true;
 }
 
 }  // namespace morvane

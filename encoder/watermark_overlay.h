@@ -8,16 +8,19 @@
 #include "encoder/picture_scaler.h"
 #include "encoder/watermark_image.h"
 #include "pixels/bgr_to_yuv420.h"
+#include "pixels/yuv420_to_bgr.h"
 
 namespace morvane {
 
-// The frame path in front of the video encoder: holds the current frame and the watermark,
-// and turns the frame into the encoder's picture: scaled to the output size, the watermark
-// drawn over its bottom-right corner, converted to YUV 4:2:0.
+// The frame path in front of the video encoder: holds the watermark, and turns a decoded
+// picture into the encoder's picture: scaled to the output size, the watermark drawn over its
+// bottom-right corner, in YUV 4:2:0 with the encoder's colours (limited-range BT.601).
 //
-// A frame of the output size gets the watermark in its own pixels and is converted where it
-// lies. A frame of another size is converted at its own size, scaled as YUV (the library's
-// fast path; its RGB scaling is many times slower) and then given the watermark in YUV.
+// A decoded YUV picture stays YUV all the way: copied or scaled as it is when it is in the
+// encoder's colours already, else converted to them at its own size first (then scaled); the
+// watermark is blended into the planes on its own rectangle. A frame that came as blue-green-red
+// pixels (a source that cannot be read as YUV) gets the watermark in its pixels when it is of
+// the output size, and is converted, then scaled as YUV.
 //
 // Not locked: the encoder's owner serialises all calls (the encoder's lock).
 class WatermarkOverlay {
@@ -39,18 +42,19 @@ public:
     // does nothing and returns false, so the picture keeps its previous contents.
     bool convertFrame(int width, int height, const YuvPlanes& picture);
 
-    // Writes the YUV 4:2:0 conversion (convertToYuv420's) of a frame into planes of its size.
-    using YuvFill = std::function<void(const YuvPlanes&)>;
-    // Whether a frame of frameWidth x frameHeight can come as its conversion rather than as
-    // its pixels: not when the watermark goes into the pixels of a frame of the output size.
-    bool takesYuvFrame(int frameWidth, int frameHeight, int width, int height) const;
-    // convertFrame() for such a frame, which `fill` provides; false when it does not take it.
-    bool convertYuvFrame(int frameWidth, int frameHeight, const YuvFill& fill, int width,
-                         int height, const YuvPlanes& picture);
+    // Whether a decoded picture is the encoder's picture as it is: of that size, in its
+    // colours, and no watermark to draw.
+    bool takesAsItIs(const DecodedPicture& decoded, int width, int height) const;
+    // Fills the picture from a decoded one at width x height; false for a picture of no size.
+    bool convertPicture(const DecodedPicture& decoded, int width, int height,
+                        const YuvPlanes& picture);
 
 private:
+    // Writes a picture in the encoder's colours into planes of the frame's own size.
+    using YuvFill = std::function<void(const YuvPlanes&)>;
     bool convertAndScale(int frameWidth, int frameHeight, const YuvFill& fill, int width,
                          int height, const YuvPlanes& picture);
+    void blendWatermark(int width, int height, const YuvPlanes& picture) const;
 
     FrameBitmap frame_;
     bool frameMarked_ = false;  // the watermark is already drawn into frame_ itself

@@ -132,8 +132,15 @@ void ConversionJob::followFlow() {
     mainSemaphore->release(50);
 }
 
+SamplePtr ConversionJob::takeEarliest() {
+    SamplePtr sample = std::move(mainQueue.front());
+    mainQueue.pop_front();
+    mainQueueBytes -= sample->size;
+    return sample;
+}
+
 void ConversionJob::enqueueSorted(SamplePtr sample) {
-    size_t length = 0;
+    bool pastMark = false;
     {
         std::lock_guard lock(mainQueueMutex);
         auto after = mainQueue.end();
@@ -144,12 +151,13 @@ void ConversionJob::enqueueSorted(SamplePtr sample) {
             }
             after = previous;
         }
+        mainQueueBytes += sample->size;
         mainQueue.insert(after, std::move(sample));
-        length = mainQueue.size();
+        pastMark = pastLookAhead();
     }
     // A queue past the look-ahead has work for the encoder thread: wake it, so that encoding
     // keeps pace with decoding instead of waiting for the flow control.
-    if (length > kLookAhead && mainSemaphore) {
+    if (pastMark && mainSemaphore) {
         mainSemaphore->release(1);
     }
 }

@@ -19,7 +19,7 @@ void encodeSample(ConversionJob& job, MediaSample& sample) {
     bool encoded = false;
     if (sample.isVideo) {
         // The picture passes to the codec as it is: no copy.
-        encoded = encoder.encodeVideo(std::move(sample.data), toMilliseconds(sample.startTime));
+        encoded = encoder.encodeVideo(std::move(sample.picture), toMilliseconds(sample.startTime));
         // Progress follows the pictures encoded: with video workers, the last one written.
         job.lastVideoTime = encoder.videoInWorkers()
                                 ? std::max<int64_t>(encoder.videoWrittenMs(), 0) * 10000
@@ -45,17 +45,15 @@ int runEncoderThread(ConversionJob& job) {
         job.mainSemaphore->acquire();
         std::unique_lock queueLock(job.mainQueueMutex);
         for (;;) {
-            const size_t length = job.mainQueue.size();
             const bool take =
-                length > ConversionJob::kLookAhead || (length > 0 && (job.draining || job.paused));
+                job.pastLookAhead() || (!job.mainQueue.empty() && (job.draining || job.paused));
             if (!take) {
                 break;
             }
             // Busy is raised under the queue lock before the queue shrinks, so whoever sees the
             // queue empty and the encoder idle knows every sample is in the file.
             job.encoderBusy = true;
-            SamplePtr sample = std::move(job.mainQueue.front());
-            job.mainQueue.pop_front();
+            SamplePtr sample = job.takeEarliest();
             // The queue stays open to the producers while the sample is encoded.
             queueLock.unlock();
             encodeSample(job, *sample);

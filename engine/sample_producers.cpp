@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <thread>
 
 #include "engine/conversion_job.h"
-#include "pixels/decoded_to_yuv420.h"
 
 namespace morvane {
 namespace {
@@ -21,20 +21,24 @@ SamplePtr recordOf(GrabbedSample& sample, bool isVideo) {
     return record;
 }
 
-// The encoder's picture of a video sample. A decoded picture of the frame size goes straight
-// into the encoder's YUV, without its RGB frame being made, wherever the frame path would only
-// have converted that frame back.
-ByteBuffer pictureOf(GrabbedSample& sample, ConversionJob& job) {
-    const DecodedPicture* decoded = sample.decodedPicture();
-    if (decoded != nullptr && decoded->width == job.frameWidth &&
-        decoded->height == job.frameHeight &&
-        job.encoder->takesYuvFrame(job.frameWidth, job.frameHeight)) {
-        return job.encoder->prepareFrame(
-            job.frameWidth, job.frameHeight,
-            [decoded](const YuvPlanes& planes) { convertDecodedToYuv420(*decoded, planes); });
+// The encoder's picture of a video sample: a decoded YUV picture goes into it as YUV (as
+// itself where nothing changes it); only a frame that came as blue-green-red pixels is
+// converted from them.
+FramePtr pictureOf(GrabbedSample& sample, ConversionJob& job) {
+    if (const DecodedPicture* decoded = sample.decodedPicture()) {
+        return job.encoder->prepareFrame(*decoded, sample.decodedFrame());
     }
     return job.encoder->prepareFrame(
         makeFrameBitmap(sample.take(), sample.size(), job.frameWidth, job.frameHeight));
+}
+
+// The bytes a picture holds: a decoder's frame may hold more than the picture's own.
+int32_t bytesOf(const AVFrame& picture) {
+    size_t bytes = 0;
+    for (const AVBufferRef* buffer : picture.buf) {
+        bytes += buffer != nullptr ? buffer->size : 0;
+    }
+    return static_cast<int32_t>(std::min<size_t>(bytes, INT32_MAX));
 }
 
 // Sleeps `pause` and tells whether the re-chunker should go on waiting.
@@ -53,8 +57,8 @@ int32_t videoSampleCallback(GrabbedSample& sample, void* context) {
     SamplePtr record = recordOf(sample, true);
     // The frame path runs here, on the decoder's side, while the encoder thread encodes: the
     // queue then holds the encoder's pictures, half the size of the frames.
-    record->data = pictureOf(sample, job);
-    record->size = record->data ? static_cast<int32_t>(job.encoder->pictureBytes()) : 0;
+    record->picture = pictureOf(sample, job);
+    record->size = record->picture ? bytesOf(*record->picture) : 0;
     job.addSample(*record);
     job.enqueueSorted(std::move(record));
     return kOk;

@@ -277,7 +277,6 @@ bool DecodingGraph::connectVideo() {
     if (toneMapper) {
         log_.writeLine("\n*HDR (" + hdr + ") source: tone mapped to SDR\r\n... ");
     }
-    video_->setReshaping(toneMapper || !filters.empty() || pixel.num != pixel.den);
     video_->setToneMapper(std::move(toneMapper));
     if (!upright.filters.empty()) {
         filters += (filters.empty() ? "" : ",") + upright.filters;

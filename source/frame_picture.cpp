@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include "pixels/cpu_features.h"
-
 extern "C" {
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -29,28 +28,13 @@ bool isInEncoderColours(const AVFrame& frame) {
             frame.colorspace == AVCOL_SPC_UNSPECIFIED);
 }
 
-AVFrame* writableFrame(FramePtr& frame, int format, int width, int height) {
-    if (!frame) {
-        frame.reset(av_frame_alloc());
-        if (!frame) {
-            return nullptr;
-        }
-    }
-    if (frame->format != format || frame->width != width || frame->height != height ||
-        av_frame_is_writable(frame.get()) == 0) {
-        av_frame_unref(frame.get());
-        frame->format = format;
-        frame->width = width;
-        frame->height = height;
-        if (av_frame_get_buffer(frame.get(), 0) < 0) {
-            return nullptr;
-        }
-    }
-    return frame.get();
-}
-
-bool takesDirectConversion(const AVFrame& frame, int width, int height) {
-    return haveAvx2() && isYuv420(frame) && frame.width == width && frame.height == height;
+bool isReadableAsYuv(const AVFrame& frame) {
+    const AVPixFmtDescriptor* format =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+    return format != nullptr &&
+           (format->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
+                             AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_BAYER)) == 0 &&
+           sws_isSupportedInput(static_cast<AVPixelFormat>(frame.format)) > 0;
 }
 
 const int* swsCoefficientsOf(const AVFrame& frame) {

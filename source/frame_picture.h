@@ -14,14 +14,9 @@ bool isYuv420(const AVFrame& frame);
 // Whether it is in the encoder's own matrix and range (limited BT.601, or unspecified as
 // libswscale reads it).
 bool isInEncoderColours(const AVFrame& frame);
-// `frame` made ready to be written whole as a picture of that format and size: kept when it
-// is one already and nobody else holds its buffers (a filter that keeps pictures, for one),
-// else given new buffers. Null when they cannot be had.
-AVFrame* writableFrame(FramePtr& frame, int format, int width, int height);
-// Whether a decoded frame takes the direct road to blue-green-red (convertYuv420ToBgr) at
-// width x height: YUV 4:2:0 of that very size, on a processor where that road is the faster.
-// Other frames go through libswscale.
-bool takesDirectConversion(const AVFrame& frame, int width, int height);
+// Whether libswscale can read the frame as YUV (any bit depth or chroma layout, grey too):
+// not for pictures stored as RGB or through a palette.
+bool isReadableAsYuv(const AVFrame& frame);
 // libswscale's colour table for the frame's matrix (BT.601 when unspecified, as libswscale's
 // default).
 const int* swsCoefficientsOf(const AVFrame& frame);

@@ -1,7 +1,5 @@
 #include "source/hdr_tone_mapper.h"
 
-#include "source/frame_picture.h"
-
 namespace morvane {
 namespace {
 
@@ -36,9 +34,9 @@ const AVFrame* HdrToneMapper::map(const AVFrame& frame) {
 }
 
 const AVFrame* HdrToneMapper::mapOwn(const AVFrame& frame) {
-    // A picture handed on may still be held (by a deinterlacer, for one): then a new one.
-    if (writableFrame(out_, AV_PIX_FMT_YUV420P, frame.width, frame.height) == nullptr ||
-        av_frame_copy_props(out_.get(), &frame) < 0) {
+    // The last picture may still be held (by a deinterlacer or the encoder, for two).
+    out_ = pool_.take(AV_PIX_FMT_YUV420P, frame.width, frame.height);
+    if (!out_ || av_frame_copy_props(out_.get(), &frame) < 0) {
         return nullptr;
     }
     out_->colorspace = AVCOL_SPC_SMPTE170M;

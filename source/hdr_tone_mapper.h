@@ -4,6 +4,7 @@
 
 #include "pixels/tone_mapping.h"
 #include "platform/ffmpeg_ptr.h"
+#include "source/frame_pool.h"
 #include "source/picture_filters.h"
 
 namespace morvane {
@@ -25,6 +26,7 @@ private:
 
     ToneMapping mapping_;
     const int threads_;
+    FramePool pool_;
     FramePtr out_;
     std::unique_ptr<PictureFilters> filters_;  // made for the first picture ours cannot take
 };

@@ -92,54 +92,50 @@ bool VideoBranch::deliverFiltered(RunGate& gate) {
     return true;
 }
 
-const AVFrame* VideoBranch::resampled(const AVFrame& frame) {
-    // Only an 8-bit 4:2:0 picture that is not of the output size (pixels that are not square):
-    // resampled as it is, as the direct path then takes it.
-    if ((frame.width == width_ && frame.height == height_) || !isYuv420(frame)) {
+const AVFrame* VideoBranch::asYuv420(const AVFrame& frame) {
+    if (isYuv420(frame) && frame.width == width_ && frame.height == height_) {
+        return &frame;
+    }
+    if (!isReadableAsYuv(frame)) {
         return nullptr;
     }
+    // The values stay in the picture's own range and matrix, which its tags keep telling.
+    const bool fullRange =
+        frame.format == AV_PIX_FMT_YUVJ420P || frame.format == AV_PIX_FMT_YUVJ422P ||
+        frame.format == AV_PIX_FMT_YUVJ444P || frame.format == AV_PIX_FMT_YUVJ440P ||
+        frame.format == AV_PIX_FMT_YUVJ411P;
+    const AVPixelFormat format = fullRange ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
     resampler_.reset(sws_getCachedContext(resampler_.release(), frame.width, frame.height,
                                           static_cast<AVPixelFormat>(frame.format), width_, height_,
-                                          static_cast<AVPixelFormat>(frame.format), SWS_BICUBIC,
-                                          nullptr, nullptr, nullptr));
+                                          format, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!resampler_) {
         return nullptr;
     }
-    AVFrame* const out = writableFrame(resampledFrame_, frame.format, width_, height_);
-    if (out == nullptr) {
+    resampledFrame_ = resampledPool_.take(format, width_, height_);
+    if (!resampledFrame_ || av_frame_copy_props(resampledFrame_.get(), &frame) < 0 ||
+        sws_scale(resampler_.get(), frame.data, frame.linesize, 0, frame.height,
+                  resampledFrame_->data, resampledFrame_->linesize) != height_) {
         return nullptr;
     }
-    av_frame_copy_props(out, &frame);
-    if (sws_scale(resampler_.get(), frame.data, frame.linesize, 0, frame.height, out->data,
-                  out->linesize) != height_) {
-        return nullptr;
-    }
-    return out;
+    return resampledFrame_.get();
 }
 
 bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate& gate) {
-    const int64_t duration = frameDuration_;
-    const AVFrame* const square = resampled(original);
-    const AVFrame& frame = square != nullptr ? *square : original;
-    // Reshaped pictures in the encoder's colours go to it as they are, on any processor.
-    const bool copied =
-        reshaping_ && isInEncoderColours(frame) && frame.width == width_ && frame.height == height_;
-    const bool direct = copied || takesDirectConversion(frame, width_, height_);
-    if (!direct && !configureScaler(frame)) {
-        return true;
-    }
-
     const size_t stride = bitmapStride(width_);
     const size_t size = stride * static_cast<size_t>(height_);
-    const int64_t stop = start + duration;
-    if (direct) {
-        DecodedPicture picture = decodedPictureOf(frame);
-        picture.inEncoderColours = copied;
+    const int64_t stop = start + frameDuration_;
+    if (const AVFrame* const yuv = asYuv420(original)) {
+        DecodedPicture picture = decodedPictureOf(*yuv);
+        picture.inEncoderColours = isInEncoderColours(*yuv);
         ByteBuffer buffer;
         // Two pointers: small enough for the function object to hold without an allocation.
-        GrabbedSample sample(buffer, size, start, stop, picture,
+        GrabbedSample sample(buffer, size, start, stop, picture, yuv,
                              [this, &picture](ByteBuffer& into) { paint(picture, into); });
         return handOver(sample, gate);
+    }
+    const AVFrame& frame = original;
+    if (!configureScaler(frame)) {
+        return true;
     }
     ByteBuffer buffer = pool_->take(size);
     uint8_t* const planes[4] = {bottomRowOf(buffer, stride), nullptr, nullptr, nullptr};

@@ -7,17 +7,20 @@
 #include "platform/byte_buffer.h"
 #include "platform/ffmpeg_ptr.h"
 #include "source/decoding_branch.h"
+#include "source/frame_pool.h"
 #include "source/hdr_tone_mapper.h"
 #include "source/picture_filters.h"
 
 namespace morvane {
 
-// The video branch: every decoded picture becomes a 24-bit RGB frame in the grabber's layout
-// (rows bottom-up, blue-green-red, each row padded to 4 bytes) of the branch's output size,
-// whatever size the picture itself has (a picture of pixels that are not square is so brought
-// to its display size). A YUV 4:2:0 picture of that size is handed over as itself too, its RGB
-// bytes made only if the handler asks for them. Pictures first go through the branch's tone
-// mapper and filters (deinterlacing, turning upright), so a YUV 4:2:0 one still goes as itself.
+// The video branch: every decoded picture becomes a frame of the branch's output size, whatever
+// size the picture itself has (a picture of pixels that are not square is so brought to its
+// display size). A picture that can be read as YUV is handed over as 8-bit YUV 4:2:0 (itself
+// when it is that already, else resampled in YUV), with the frame that holds it; its 24-bit RGB
+// bytes in the grabber's layout (rows bottom-up, blue-green-red, each row padded to 4 bytes) are
+// made only if the handler asks for them. Any other picture comes as those RGB bytes alone.
+// Pictures first go through the branch's tone mapper and filters (deinterlacing, turning
+// upright).
 class VideoBranch final : public DecodingBranch {
 public:
     VideoBranch(SampleGrabber& grabber, int64_t fileStartTime, std::shared_ptr<BufferPool> pool);
@@ -29,10 +32,6 @@ public:
     void setFilters(const std::string& chain, int threads);
     // Brings every picture to SDR first; null: none.
     void setToneMapper(std::unique_ptr<HdrToneMapper> toneMapper);
-    // The branch changes the source's pictures (tone mapping, deinterlacing, square pixels):
-    // those already in the encoder's matrix and range (limited BT.601) then go to it as they
-    // are. A plain source's keep the way through RGB that its outputs have always had.
-    void setReshaping(bool reshaping) { reshaping_ = reshaping; }
 
 private:
     bool deliverFrame(AVFrame& frame, RunGate& gate) override;
@@ -40,9 +39,9 @@ private:
     // Delivers what the filters give, each with the start of the picture it came from.
     bool deliverFiltered(RunGate& gate);
     bool deliverPicture(const AVFrame& original, int64_t start, RunGate& gate);
-    // The picture brought to the output size in its own format, where the direct conversion
-    // then takes it; null where it is not such a picture.
-    const AVFrame* resampled(const AVFrame& frame);
+    // The picture as 8-bit YUV 4:2:0 of the output size, in its own colours: itself, or
+    // resampled; null where it cannot be read as YUV.
+    const AVFrame* asYuv420(const AVFrame& frame);
     bool configureScaler(const AVFrame& frame);
     // The frame of a picture of the output size.
     void paint(const DecodedPicture& picture, ByteBuffer& into) const;
@@ -56,8 +55,8 @@ private:
     int64_t nextStart_ = 0;      // for frames without a time
     SwsContextPtr scaler_;
     SwsContextPtr resampler_;
-    FramePtr resampledFrame_;  // reused while nobody else holds it
-    bool reshaping_ = false;
+    FramePool resampledPool_;
+    FramePtr resampledFrame_;
     std::unique_ptr<HdrToneMapper> toneMapper_;  // null for SDR sources
     std::unique_ptr<PictureFilters> filters_;    // null when pictures go as they are decoded
     std::deque<int64_t> filteredStarts_;         // of the pictures the filters still hold

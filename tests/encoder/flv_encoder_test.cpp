@@ -44,7 +44,7 @@ protected:
     // Encodes a frame of the encoder's size at `ms` and writes it; the bytes it added.
     int encodeFrame(const std::vector<uint8_t>& frame, int64_t ms) {
         std::lock_guard lock(*encoder_);
-        ByteBuffer picture =
+        FramePtr picture =
             encoder_->prepareFrame(makeFrameBitmap(frame.data(), frame.size(), width_, height_));
         EXPECT_TRUE(encoder_->encodeVideo(std::move(picture), ms))
             << "the frame at " << ms << " ms";
