@@ -15,6 +15,7 @@
 #include "platform/counting_semaphore.h"
 #include "platform/thread.h"
 #include "settings/profiles.h"
+#include "source/picture_buffers.h"
 
 namespace morvane {
 
@@ -113,6 +114,7 @@ public:
     // Made by start() before any thread exists, deleted by stop() after they have ended.
     std::unique_ptr<FlvEncoder> encoder;
     std::shared_ptr<BufferPool> framePool;
+    std::shared_ptr<PictureBuffers> pictureBuffers = std::make_shared<PictureBuffers>();
 
     // 100 ns units.
     std::atomic<int64_t> finalPosition{0};

@@ -142,6 +142,7 @@ private:
         setup.audioHandler = &audioSampleCallback;
         setup.context = &job_;
         setup.framePool = job_.framePool;
+        setup.pictureBuffers = job_.pictureBuffers;
         // The end of the stream wakes the run loop as a change of flow does.
         setup.completionEvent = &job_.flowEvent;
         if (graph.build(setup)) {

@@ -17,7 +17,7 @@ constexpr AVRational kSampleTimeBase{1, 10000000};
 DecodingBranch::DecodingBranch(SampleGrabber& grabber, int64_t fileStartTime)
     : grabber_(grabber), fileStartTime_(fileStartTime) {}
 
-bool DecodingBranch::openDecoder(const AVStream& stream, int threads) {
+bool DecodingBranch::openDecoder(const AVStream& stream, int threads, PictureBuffers* buffers) {
     const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
     if (codec == nullptr) {
         return false;
@@ -33,6 +33,9 @@ bool DecodingBranch::openDecoder(const AVStream& stream, int threads) {
     // A stream that claims a bigger picture is refused before anything is allocated for it.
     decoder_->max_pixels = 8192 * 8192;
     timeBase_ = stream.time_base;
+    if (buffers != nullptr) {
+        buffers->serve(*decoder_);
+    }
     return avcodec_open2(decoder_.get(), codec, nullptr) >= 0;
 }
 

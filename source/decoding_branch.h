@@ -9,6 +9,7 @@
 #include "platform/ffmpeg_ptr.h"
 #include "source/grabbed_sample.h"
 #include "source/packet_queue.h"
+#include "source/picture_buffers.h"
 #include "source/run_gate.h"
 #include "source/sample_grabber.h"
 
@@ -25,7 +26,7 @@ public:
     virtual ~DecodingBranch() = default;
 
     // Opens the decoder for the stream; `threads` decoding threads (0: the library's choice).
-    bool openDecoder(const AVStream& stream, int threads);
+    bool openDecoder(const AVStream& stream, int threads, PictureBuffers* buffers = nullptr);
     const AVCodecContext* decoder() const { return decoder_.get(); }
 
     // Decodes one packet (null: the end of the stream) before the branch streams, keeping

@@ -146,6 +146,7 @@ bool DecodingGraph::fail(std::string_view message) {
 bool DecodingGraph::build(const GraphSetup& setup) {
     routeFfmpegLogToDebugOutput();
     framePool_ = setup.framePool ? setup.framePool : BufferPool::create(kKeptFrameBytes);
+    pictureBuffers_ = setup.pictureBuffers;
     completionEvent_ = setup.completionEvent;
     if (!openSource(setup.sourcePath)) {
         return false;
@@ -243,7 +244,7 @@ bool DecodingGraph::connectVideo() {
     }
     const AVStream& stream = *input_->streams[videoStream_];
     video_ = std::make_unique<VideoBranch>(videoGrabber_, startTime_, framePool_);
-    if (!video_->openDecoder(stream, kFfmpegThreads) || !prerollVideo()) {
+    if (!video_->openDecoder(stream, kFfmpegThreads, pictureBuffers_.get()) || !prerollVideo()) {
         video_.reset();
         return false;
     }

@@ -37,6 +37,8 @@ struct GraphSetup {
     void* context = nullptr;
     // Where video frame buffers come from and return to; the graph makes its own when null.
     std::shared_ptr<BufferPool> framePool;
+    // Where the video decoder's pictures come from and return to; its own buffers when null.
+    std::shared_ptr<PictureBuffers> pictureBuffers;
     // Set when every branch has ended its stream, for a caller that waits on other things too.
     AutoResetEvent* completionEvent = nullptr;
 };
@@ -130,6 +132,7 @@ private:
     SampleGrabber videoGrabber_;
     SampleGrabber audioGrabber_;
     std::shared_ptr<BufferPool> framePool_;
+    std::shared_ptr<PictureBuffers> pictureBuffers_;  // outlives the decoder that it serves
     AutoResetEvent* completionEvent_ = nullptr;
     std::unique_ptr<VideoBranch> video_;
     std::unique_ptr<AudioBranch> audio_;
