@@ -120,11 +120,11 @@ const AVFrame* VideoBranch::asYuv420(const AVFrame& frame) {
     return resampledFrame_.get();
 }
 
-bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate& gate) {
+bool VideoBranch::deliverPicture(const AVFrame& frame, int64_t start, RunGate& gate) {
     const size_t stride = bitmapStride(width_);
     const size_t size = stride * static_cast<size_t>(height_);
     const int64_t stop = start + frameDuration_;
-    if (const AVFrame* const yuv = asYuv420(original)) {
+    if (const AVFrame* const yuv = asYuv420(frame)) {
         DecodedPicture picture = decodedPictureOf(*yuv);
         picture.inEncoderColours = isInEncoderColours(*yuv);
         ByteBuffer buffer;
@@ -133,7 +133,6 @@ bool VideoBranch::deliverPicture(const AVFrame& original, int64_t start, RunGate
                              [this, &picture](ByteBuffer& into) { paint(picture, into); });
         return handOver(sample, gate);
     }
-    const AVFrame& frame = original;
     if (!configureScaler(frame)) {
         return true;
     }

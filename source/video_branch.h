@@ -38,7 +38,7 @@ private:
     bool deliverEnd(RunGate& gate) override;
     // Delivers what the filters give, each with the start of the picture it came from.
     bool deliverFiltered(RunGate& gate);
-    bool deliverPicture(const AVFrame& original, int64_t start, RunGate& gate);
+    bool deliverPicture(const AVFrame& frame, int64_t start, RunGate& gate);
     // The picture as 8-bit YUV 4:2:0 of the output size, in its own colours: itself, or
     // resampled; null where it cannot be read as YUV.
     const AVFrame* asYuv420(const AVFrame& frame);
