@@ -23,6 +23,10 @@ Profile profileOf(const EngineServices& services) {
 // Frame buffers that the encoder has finished with wait here for the decoder.
 constexpr size_t kKeptFrameBytes = 64 << 20;
 
+bool isLarge(const MediaSample& sample) {
+    return sample.isVideo && sample.size >= ConversionJob::kLargePicture;
+}
+
 }  // namespace
 
 ConversionJob::ConversionJob(EngineServices& engineServices, std::string firstSource,
@@ -135,7 +139,7 @@ void ConversionJob::followFlow() {
 SamplePtr ConversionJob::takeEarliest() {
     SamplePtr sample = std::move(mainQueue.front());
     mainQueue.pop_front();
-    mainQueueBytes -= sample->size;
+    largePicturesQueued -= isLarge(*sample) ? 1 : 0;
     return sample;
 }
 
@@ -151,7 +155,7 @@ void ConversionJob::enqueueSorted(SamplePtr sample) {
             }
             after = previous;
         }
-        mainQueueBytes += sample->size;
+        largePicturesQueued += isLarge(*sample) ? 1 : 0;
         mainQueue.insert(after, std::move(sample));
         pastMark = pastLookAhead();
     }

@@ -35,14 +35,17 @@ public:
     // Above this many queued bytes the graph is paused; below the low mark it runs again.
     static constexpr int64_t kPauseAbove = 100000000;
     static constexpr int64_t kResumeBelow = 50000000;
-    // Samples the encoder thread leaves queued so that late arrivals still sort in, as long as
-    // they hold no more than kLookAheadBytes: large pictures are not held back for the sort
-    // (the encoder writes each stream's packets in time order whatever order they come in).
+    // Samples the encoder thread leaves queued so that late arrivals still sort in: kLookAhead,
+    // or kLookAheadPictures pictures of kLargePicture bytes or more, which would otherwise hold
+    // far more memory. However late the encoder thread comes, a picture that arrives up to that
+    // many places late is still put in its place; the sound needs no more, as the encoder
+    // writes the two streams' packets in time order whatever order they come in.
     static constexpr size_t kLookAhead = 50;
-    static constexpr int64_t kLookAheadBytes = 8 << 20;
+    static constexpr size_t kLookAheadPictures = 6;
+    static constexpr int32_t kLargePicture = 1 << 20;
     // Whether the queue holds more than the look-ahead (under mainQueueMutex).
     bool pastLookAhead() const {
-        return mainQueue.size() > kLookAhead || mainQueueBytes > kLookAheadBytes;
+        return mainQueue.size() > kLookAhead || largePicturesQueued > kLookAheadPictures;
     }
     // Takes the earliest sample out of the queue (under mainQueueMutex; the queue is not empty).
     SamplePtr takeEarliest();
@@ -129,8 +132,8 @@ public:
     std::atomic<uint32_t> startTick{0};
 
     std::mutex mainQueueMutex;
-    SampleQueue mainQueue;       // guarded by mainQueueMutex, sorted by sortTime
-    int64_t mainQueueBytes = 0;  // guarded by mainQueueMutex: the sizes of its samples
+    SampleQueue mainQueue;           // guarded by mainQueueMutex, sorted by sortTime
+    size_t largePicturesQueued = 0;  // guarded by mainQueueMutex: its pictures of 1 MB or more
     std::mutex audioQueueMutex;
     SampleQueue audioQueue;  // guarded by audioQueueMutex, in arrival order
 

@@ -31,7 +31,7 @@ bool isInEncoderColours(const AVFrame& frame) {
 bool isReadableAsYuv(const AVFrame& frame) {
     const AVPixFmtDescriptor* format =
         av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
-    return format != nullptr &&
+    return format != nullptr && format->nb_components >= 3 &&
            (format->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
                              AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_BAYER)) == 0 &&
            sws_isSupportedInput(static_cast<AVPixelFormat>(frame.format)) > 0;

@@ -14,8 +14,9 @@ bool isYuv420(const AVFrame& frame);
 // Whether it is in the encoder's own matrix and range (limited BT.601, or unspecified as
 // libswscale reads it).
 bool isInEncoderColours(const AVFrame& frame);
-// Whether libswscale can read the frame as YUV (any bit depth or chroma layout, grey too):
-// not for pictures stored as RGB or through a palette.
+// Whether libswscale can read the frame as YUV with its colours as they are (any bit depth or
+// chroma layout): not for pictures stored as RGB, through a palette or as grey alone (which
+// libswscale takes as full range whatever their tags say).
 bool isReadableAsYuv(const AVFrame& frame);
 // libswscale's colour table for the frame's matrix (BT.601 when unspecified, as libswscale's
 // default).

@@ -1,5 +1,7 @@
 #include "source/frame_pool.h"
 
+#include "platform/sanitizer_sync.h"
+
 extern "C" {
 #include <libavutil/imgutils.h>
 }
@@ -46,6 +48,8 @@ FramePtr FramePool::take(int format, int width, int height) {
     if (frame->buf[0] == nullptr) {
         return nullptr;
     }
+    // Whoever read it last (an encoder's worker) let it go before it came back here.
+    awaitDone(frame->buf[0]->data);
     uint8_t* next = frame->buf[0]->data;
     for (int plane = 0; plane < 4 && planeBytes_[plane] > 0; ++plane) {
         frame->data[plane] = next;

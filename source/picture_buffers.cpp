@@ -1,5 +1,7 @@
 #include "source/picture_buffers.h"
 
+#include "platform/sanitizer_sync.h"
+
 extern "C" {
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
@@ -33,61 +35,70 @@ int PictureBuffers::getBuffer(AVCodecContext* decoder, AVFrame* frame, int flags
     return 0;
 }
 
-bool PictureBuffers::fill(AVCodecContext& decoder, AVFrame& frame) {
-    std::lock_guard lock(mutex_);
-    if (frame.format != format_ || frame.width != width_ || frame.height != height_) {
-        for (PoolPtr& pool : pools_) {
-            pool.reset();
-        }
-        format_ = -1;
-        const auto pixelFormat = static_cast<AVPixelFormat>(frame.format);
-        int width = frame.width;
-        int height = frame.height;
-        int strideAlign[AV_NUM_DATA_POINTERS] = {};
-        avcodec_align_dimensions2(&decoder, &width, &height, strideAlign);
-        // Widen until every row is a whole number of the codec's steps; the planes' rows are
-        // widened together (a 4:2:2 picture's chroma rows stay half the luma's).
-        bool unaligned = true;
-        while (unaligned) {
-            if (av_image_fill_linesizes(linesizes_, pixelFormat, width) < 0) {
-                return false;
-            }
-            width += width & ~(width - 1);
-            unaligned = false;
-            for (int plane = 0; plane < 4; ++plane) {
-                unaligned = unaligned ||
-                            (strideAlign[plane] > 0 && linesizes_[plane] % strideAlign[plane] != 0);
-            }
-        }
-        ptrdiff_t strides[4] = {};
-        size_t planeBytes[4] = {};
-        for (int plane = 0; plane < 4; ++plane) {
-            strides[plane] = linesizes_[plane];
-        }
-        if (av_image_fill_plane_sizes(planeBytes, pixelFormat, height, strides) < 0) {
+bool PictureBuffers::layoutOf(const AVCodecContext& decoder, const AVFrame& frame, Layout& layout) {
+    const auto pixelFormat = static_cast<AVPixelFormat>(frame.format);
+    int width = frame.width;
+    int height = frame.height;
+    int strideAlign[AV_NUM_DATA_POINTERS] = {};
+    avcodec_align_dimensions2(const_cast<AVCodecContext*>(&decoder), &width, &height, strideAlign);
+    // Widen until every row is a whole number of the codec's steps; the planes' rows are
+    // widened together (a 4:2:2 picture's chroma rows stay half the luma's).
+    bool unaligned = true;
+    while (unaligned) {
+        if (av_image_fill_linesizes(layout.linesizes, pixelFormat, width) < 0) {
             return false;
         }
-        for (int plane = 0; plane < 4 && planeBytes[plane] > 0; ++plane) {
-            pools_[plane].reset(
-                av_buffer_pool_init(planeBytes[plane] + kPlanePadding, av_buffer_alloc));
-            if (!pools_[plane]) {
-                return false;
+        width += width & ~(width - 1);
+        unaligned = false;
+        for (int plane = 0; plane < 4; ++plane) {
+            unaligned = unaligned || (strideAlign[plane] > 0 &&
+                                      layout.linesizes[plane] % strideAlign[plane] != 0);
+        }
+    }
+    ptrdiff_t strides[4] = {};
+    for (int plane = 0; plane < 4; ++plane) {
+        strides[plane] = layout.linesizes[plane];
+    }
+    layout.format = frame.format;
+    return av_image_fill_plane_sizes(layout.planeBytes, pixelFormat, height, strides) >= 0;
+}
+
+bool PictureBuffers::fill(AVCodecContext& decoder, AVFrame& frame) {
+    Layout wanted;
+    if (!layoutOf(decoder, frame, wanted)) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (!(wanted == layout_)) {
+        layout_ = Layout{};
+        for (int plane = 0; plane < 4; ++plane) {
+            pools_[plane].reset();
+            if (wanted.planeBytes[plane] > 0) {
+                // Cleared when made, as libavcodec's own are: what a damaged picture leaves
+                // unwritten is never memory that nobody initialised.
+                pools_[plane].reset(av_buffer_pool_init(wanted.planeBytes[plane] + kPlanePadding,
+                                                        av_buffer_allocz));
+                if (!pools_[plane]) {
+                    return false;
+                }
             }
         }
-        format_ = frame.format;
-        width_ = frame.width;
-        height_ = frame.height;
+        layout_ = wanted;
     }
     for (int plane = 0; plane < 4 && pools_[plane]; ++plane) {
         frame.buf[plane] = av_buffer_pool_get(pools_[plane].get());
         if (frame.buf[plane] == nullptr) {
-            for (AVBufferRef*& buffer : frame.buf) {
-                av_buffer_unref(&buffer);
+            for (int taken = 0; taken < plane; ++taken) {
+                av_buffer_unref(&frame.buf[taken]);
+                frame.data[taken] = nullptr;
+                frame.linesize[taken] = 0;
             }
             return false;
         }
         frame.data[plane] = frame.buf[plane]->data;
-        frame.linesize[plane] = linesizes_[plane];
+        frame.linesize[plane] = layout_.linesizes[plane];
+        // Whoever read it last (an encoder's worker) let it go before it came back here.
+        awaitDone(frame.data[plane]);
     }
     return true;
 }

@@ -13,8 +13,9 @@ namespace morvane {
 // The buffers a video decoder writes its pictures into, kept for reuse across pictures and
 // files: pictures that the encoder holds by reference come back here, and the next file's
 // decoder takes them again instead of faulting fresh memory in and clearing it. Laid out as
-// libavcodec's own buffers are (its alignment and padding for the codec), but not cleared.
-// Thread-safe: frame-threaded decoders ask from several threads.
+// libavcodec's own buffers are (its alignment and padding for the codec): pictures of another
+// layout (another size, format or codec) start the pools over. Thread-safe: frame-threaded
+// decoders ask from several threads.
 class PictureBuffers {
 public:
     // Makes the decoder (not opened yet) take its pictures from here; it must not outlive this.
@@ -30,13 +31,19 @@ private:
     static int getBuffer(AVCodecContext* decoder, AVFrame* frame, int flags);
     bool fill(AVCodecContext& decoder, AVFrame& frame);
 
+    // Where each plane of a picture lies in its buffer.
+    struct Layout {
+        int format = -1;
+        int linesizes[4] = {};
+        size_t planeBytes[4] = {};
+        bool operator==(const Layout&) const = default;
+    };
+    // The layout libavcodec asks for `frame` from `decoder`; false when there is none.
+    static bool layoutOf(const AVCodecContext& decoder, const AVFrame& frame, Layout& layout);
+
     std::mutex mutex_;
-    // The layout the pools are for, and the pools of the four planes (guarded by mutex_).
-    int format_ = -1;
-    int width_ = 0;
-    int height_ = 0;
-    int linesizes_[4] = {};
-    PoolPtr pools_[4];
+    Layout layout_;     // guarded by mutex_: what the pools are for
+    PoolPtr pools_[4];  // guarded by mutex_: one a plane
 };
 
 }  // namespace morvane
