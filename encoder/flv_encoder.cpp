@@ -22,10 +22,10 @@ namespace {
 
 constexpr AVRational kMilliseconds{1, 1000};
 
-// Pictures kept for reuse once the codec has done with them: as many as a queue of about
-// 100 MB of samples in front of the encoder holds, so that a steady conversion takes all its
-// pictures from the pool instead of faulting (and zeroing) fresh memory for each frame.
-constexpr size_t kKeptPictureBytes = 112 << 20;
+// Pictures kept for reuse once the codec has done with them: more than the queue in front of
+// the encoder holds, so that a steady conversion takes all its pictures from the pool instead
+// of faulting (and zeroing) fresh memory for each frame.
+constexpr size_t kKeptPictureBytes = 48 << 20;
 
 // The FLV1 codecs a file's key frame groups take turns on, whatever the number of workers: more
 // would leave each too few groups for its rate control to settle on a clip of some seconds.

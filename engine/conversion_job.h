@@ -32,9 +32,11 @@ class DecodingGraph;
 // fixed periods.
 class ConversionJob {
 public:
-    // Above this many queued bytes the graph is paused; below the low mark it runs again.
-    static constexpr int64_t kPauseAbove = 100000000;
-    static constexpr int64_t kResumeBelow = 50000000;
+    // Above this many queued bytes the graph is paused; below the low mark it runs again. A
+    // third of the 100 MB that this once was: a codec slower than the decoding (x264 at HD
+    // sizes) keeps the queue at the mark, and 32 MB is slack enough for either to run on.
+    static constexpr int64_t kPauseAbove = 32000000;
+    static constexpr int64_t kResumeBelow = 16000000;
     // Samples the encoder thread leaves queued so that late arrivals still sort in: kLookAhead,
     // or kLookAheadPictures pictures of kLargePicture bytes or more, which would otherwise hold
     // far more memory. However late the encoder thread comes, a picture that arrives up to that

@@ -29,26 +29,33 @@ protected:
 };
 
 TEST_F(JobTest, PausesAboveTheHighMarkAndResumesBelowTheLowOne) {
-    MediaSample big;
-    big.size = 25000000;
-    for (int i = 0; i < 4; ++i) {
-        job_.addSample(big);  // 100,000,016 bytes in the end
+    constexpr int64_t kHigh = ConversionJob::kPauseAbove;
+    constexpr int64_t kLow = ConversionJob::kResumeBelow;
+    MediaSample quarter;
+    quarter.size = static_cast<int32_t>(kHigh / 4);
+    for (int i = 0; i < 3; ++i) {
+        job_.addSample(quarter);
     }
+    MediaSample toTheMark;
+    toTheMark.size = static_cast<int32_t>(kHigh - 3 * quarter.size - 16);
+    job_.addSample(toTheMark);  // exactly the mark: not above it
+    EXPECT_FALSE(job_.paused);
+    job_.addSample(MediaSample{});
     EXPECT_TRUE(job_.paused);
     EXPECT_TRUE(job_.flowEvent.waitFor(0ms));
-    job_.addSample(big);
+    job_.addSample(quarter);
     EXPECT_FALSE(job_.flowEvent.waitFor(0ms));  // set once only
 
-    MediaSample toExactlyFifty;
-    toExactlyFifty.size = 125000000 + 20 - 50000000 - 4;
-    job_.releaseSample(toExactlyFifty);
-    EXPECT_EQ(job_.queuedBytes, 50000000);
+    MediaSample toTheLowMark;
+    toTheLowMark.size = static_cast<int32_t>(kHigh + 4 + quarter.size + 4 - kLow - 4);
+    job_.releaseSample(toTheLowMark);
+    EXPECT_EQ(job_.queuedBytes, kLow);
     EXPECT_TRUE(job_.paused);
     MediaSample oneByte;
     oneByte.size = 1;
     MediaSample empty;
     job_.addSample(empty);
-    EXPECT_EQ(job_.queuedBytes, 50000004);  // an empty sample counts 4
+    EXPECT_EQ(job_.queuedBytes, kLow + 4);  // an empty sample counts 4
     job_.releaseSample(empty);
     job_.releaseSample(oneByte);
     EXPECT_FALSE(job_.paused);
