@@ -61,24 +61,36 @@ DecodedPicture pictureOf(const AVFrame& frame, bool inEncoderColours) {
     return picture;
 }
 
-Size outputOf(Size source, Steps steps) {
-    return steps == Steps::HalfSize ? Size{source.width / 2, source.height / 2} : source;
-}
+// What both ways start from: decoded 1920x1080 pictures, the output size, the overlay (with a
+// watermark where one is drawn) and the pool of the encoder's pictures.
+struct PathSetup {
+    explicit PathSetup(Steps steps)
+        : output(steps == Steps::HalfSize ? Size{source.width / 2, source.height / 2} : source),
+          frames(makeDecodedFrames(source)) {
+        test::writePng(dir / "watermark.png", 100, 40, std::vector<uint8_t>(100 * 40 * 4, 200));
+        if (steps == Steps::Watermark) {
+            overlay.loadWatermark(dir / "watermark.png");
+        }
+    }
+
+    static constexpr Size source{1920, 1080};
+    const Size output;
+    const std::vector<FramePtr> frames;
+    test::TempDir dir;
+    WatermarkOverlay overlay;
+    const std::shared_ptr<BufferPool> pool = BufferPool::create(64 << 20);
+};
 
 // How a decoded picture became the encoder's until this release: its blue-green-red frame
 // (made only where the watermark had to go into its pixels), else its conversion to YUV
 // through RGB and back, then scaled as YUV.
 void throughRgb(benchmark::State& state, Steps steps) {
-    constexpr Size source{1920, 1080};
-    const Size output = outputOf(source, steps);
-    test::TempDir dir;
-    test::writePng(dir / "watermark.png", 100, 40, std::vector<uint8_t>(100 * 40 * 4, 200));
-    WatermarkOverlay overlay;
-    if (steps == Steps::Watermark) {
-        overlay.loadWatermark(dir / "watermark.png");
-    }
-    const auto frames = makeDecodedFrames(source);
-    const auto pool = BufferPool::create(64 << 20);
+    PathSetup setup(steps);
+    constexpr Size source = PathSetup::source;
+    const Size output = setup.output;
+    WatermarkOverlay& overlay = setup.overlay;
+    const auto& frames = setup.frames;
+    const auto& pool = setup.pool;
     const size_t bgrBytes = bitmapStride(source.width) * source.height;
     size_t next = 0;
     for (auto _ : state) {
@@ -103,16 +115,11 @@ void throughRgb(benchmark::State& state, Steps steps) {
 // decoder's frame), else into a picture of the pool, scaled as YUV and the watermark blended
 // into its planes.
 void inYuv(benchmark::State& state, Steps steps) {
-    constexpr Size source{1920, 1080};
-    const Size output = outputOf(source, steps);
-    test::TempDir dir;
-    test::writePng(dir / "watermark.png", 100, 40, std::vector<uint8_t>(100 * 40 * 4, 200));
-    WatermarkOverlay overlay;
-    if (steps == Steps::Watermark) {
-        overlay.loadWatermark(dir / "watermark.png");
-    }
-    const auto frames = makeDecodedFrames(source);
-    const auto pool = BufferPool::create(64 << 20);
+    PathSetup setup(steps);
+    const Size output = setup.output;
+    WatermarkOverlay& overlay = setup.overlay;
+    const auto& frames = setup.frames;
+    const auto& pool = setup.pool;
     size_t next = 0;
     for (auto _ : state) {
         const AVFrame& frame = *frames[next++ % frames.size()];

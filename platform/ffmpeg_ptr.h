@@ -5,6 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/buffer.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -41,6 +42,10 @@ struct AVIOContextFree {
 struct SwsContextFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+// A pool goes once the last of its buffers is back, whoever holds them.
+struct AVBufferPoolUninit {
+    void operator()(AVBufferPool* pool) const { av_buffer_pool_uninit(&pool); }
+};
 struct SwrContextFree {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
@@ -53,5 +58,6 @@ using InputContextPtr = std::unique_ptr<AVFormatContext, AVFormatInputClose>;
 using IoContextPtr = std::unique_ptr<AVIOContext, AVIOContextFree>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextFree>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextFree>;
+using BufferPoolPtr = std::unique_ptr<AVBufferPool, AVBufferPoolUninit>;
 
 }  // namespace morvane

@@ -1,12 +1,6 @@
 #pragma once
 
-#include <memory>
-
 #include "platform/ffmpeg_ptr.h"
-
-extern "C" {
-#include <libavutil/buffer.h>
-}
 
 namespace morvane {
 
@@ -20,12 +14,7 @@ public:
     FramePtr take(int format, int width, int height);
 
 private:
-    struct PoolRelease {
-        // The pool itself goes once the last of its buffers is back.
-        void operator()(AVBufferPool* pool) const { av_buffer_pool_uninit(&pool); }
-    };
-
-    std::unique_ptr<AVBufferPool, PoolRelease> pool_;
+    BufferPoolPtr pool_;
     int format_ = -1;
     int width_ = 0;
     int height_ = 0;

@@ -1,12 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <mutex>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/buffer.h>
-}
+#include "platform/ffmpeg_ptr.h"
 
 namespace morvane {
 
@@ -22,12 +18,6 @@ public:
     void serve(AVCodecContext& decoder);
 
 private:
-    struct PoolRelease {
-        // Each pool goes once the last of its buffers is back.
-        void operator()(AVBufferPool* pool) const { av_buffer_pool_uninit(&pool); }
-    };
-    using PoolPtr = std::unique_ptr<AVBufferPool, PoolRelease>;
-
     static int getBuffer(AVCodecContext* decoder, AVFrame* frame, int flags);
     bool fill(AVCodecContext& decoder, AVFrame& frame);
 
@@ -42,8 +32,8 @@ private:
     static bool layoutOf(const AVCodecContext& decoder, const AVFrame& frame, Layout& layout);
 
     std::mutex mutex_;
-    Layout layout_;     // guarded by mutex_: what the pools are for
-    PoolPtr pools_[4];  // guarded by mutex_: one a plane
+    Layout layout_;           // guarded by mutex_: what the pools are for
+    BufferPoolPtr pools_[4];  // guarded by mutex_: one a plane
 };
 
 }  // namespace morvane
