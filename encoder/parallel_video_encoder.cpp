@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/sanitizer_sync.h"
 
 namespace morvane {
 
@@ -82,12 +81,6 @@ void ParallelVideoEncoder::work(Worker& worker) {
                              job.codec->encodeFrame(*job.picture, job.key, [&](AVPacket& packet) {
                                  packets.emplace_back(av_packet_clone(&packet));
                              });
-        // The codec has read the picture; its memory may go back to a pool on another thread.
-        for (const AVBufferRef* buffer : job.picture->buf) {
-            if (buffer != nullptr) {
-                announceDone(buffer->data);
-            }
-        }
         job.picture.reset();
         lock.lock();
         --inFlight_;

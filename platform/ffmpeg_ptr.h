@@ -13,13 +13,39 @@ extern "C" {
 
 #include <memory>
 
+#include "platform/sanitizer_sync.h"
+
 namespace morvane {
+
+// A picture's last reference may go on another thread than the ones that read it, and its memory
+// then back to a pool, possibly libavfilter's, whose reference counts ThreadSanitizer does not
+// see. Each drop hands on what this thread did with the picture to whichever thread drops last.
+inline void handOnPicture([[maybe_unused]] const AVFrame& frame) {
+#ifdef MORVANE_TSAN
+    for (const AVBufferRef* buffer : frame.buf) {
+        if (buffer != nullptr) {
+            announceDone(buffer->data);
+            awaitDone(buffer->data);
+        }
+    }
+#endif
+}
+
+inline void dropPicture(AVFrame* frame) {
+    handOnPicture(*frame);
+    av_frame_unref(frame);
+}
 
 struct AVCodecContextFree {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
 struct AVFrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(AVFrame* frame) const {
+        if (frame != nullptr) {
+            handOnPicture(*frame);
+        }
+        av_frame_free(&frame);
+    }
 };
 struct AVPacketFree {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }

@@ -98,7 +98,7 @@ bool DecodingBranch::sendAndDeliver(const AVPacket* packet, RunGate& gate) {
                 break;  // nothing more for now; a frame that did not decode is skipped
             }
             const bool going = deliverFrame(*frame_, gate);
-            av_frame_unref(frame_.get());
+            dropPicture(frame_.get());
             if (!going) {
                 return false;
             }

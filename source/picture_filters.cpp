@@ -46,7 +46,7 @@ const AVFrame* PictureFilters::next() {
     if (!out_ || !graph_) {
         return nullptr;
     }
-    av_frame_unref(out_.get());
+    dropPicture(out_.get());
     return av_buffersink_get_frame(sink_, out_.get()) >= 0 ? out_.get() : nullptr;
 }
 
