@@ -5,8 +5,14 @@
 
 namespace morvane {
 
-BatchEstimate::BatchEstimate(std::vector<int64_t> durationsMs)
-    : durations_(std::move(durationsMs)), converted_(durations_.size(), 0) {
+BatchEstimate::BatchEstimate(std::vector<int64_t> durationsMs) {
+    setDurations(std::move(durationsMs));
+}
+
+void BatchEstimate::setDurations(std::vector<int64_t> durationsMs) {
+    durations_ = std::move(durationsMs);
+    converted_.resize(std::max(converted_.size(), durations_.size()), 0);
+    durations_.resize(converted_.size(), 0);
     int64_t known = 0;
     int64_t count = 0;
     for (const int64_t duration : durations_) {

@@ -13,7 +13,10 @@ class BatchEstimate {
 public:
     // Each file's duration in batch order, in milliseconds; 0 where unknown, which counts at
     // the average of the known ones.
-    explicit BatchEstimate(std::vector<int64_t> durationsMs);
+    explicit BatchEstimate(std::vector<int64_t> durationsMs = {});
+    // The batch's files as known now: a walk of its folders adds files, and their durations
+    // as it reads them.
+    void setDurations(std::vector<int64_t> durationsMs);
 
     // The batch is at file `index` (from 0), with `positionMs` of its media converted, after
     // `elapsedMs` since the batch started; `filesDone` files were converted whole so far (a

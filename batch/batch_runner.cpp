@@ -1,7 +1,6 @@
 #include "batch/batch_runner.h"
 
 #include "files/output_paths.h"
-#include "files/source_folder.h"
 #include "settings/setting_keys.h"
 
 namespace morvane {
@@ -27,59 +26,64 @@ void BatchRunner::convertPressed() {
 }
 
 bool BatchRunner::startBatch() {
-    panel_.lock(false);
     SettingsStore& settings = services_.settings;
     const int32_t mode = settings.getNumber(keys::kMode);
-    const std::string destination = settings.getText(keys::kDestinationPath);
+    BatchSources sources;
+    sources.destination = settings.getText(keys::kDestinationPath);
+    sources.readDurations = true;
     if (mode == kModeDirectory) {
-        std::vector<std::string> files = listSourceFolder(settings.getText(keys::kSource));
-        if (files.empty()) {
-            const std::string folder = settings.getText(keys::kSource);
+        const std::string folder = settings.getText(keys::kSource);
+        sources.roots = {folder};
+        sources.subFolders = settings.getNumber(keys::kIncludeSubfolders) == 1;
+        sources.keepExtension = true;
+        if (!startWalk(std::move(sources))) {
             services_.log.writeLine("No files found in " + folder + ".\n\n");
-            panel_.lock(true);
             return false;
         }
-        const std::string output = directoryBatchOutputPath(destination, files.front());
-        startJob(std::move(files), output);
-    } else {
-        std::vector<std::string> files(1);
-        if (mode == kModeFile) {
-            files.front() = settings.getText(keys::kSourceFile);
-        }
-        settings.setText(keys::kSourceFile, files.front());
-        startJob(std::move(files),
-                 fileModeOutputPath(destination, settings.getText(keys::kDestinationFile)));
+        return true;
     }
-    return true;
+    const std::string file = mode == kModeFile ? settings.getText(keys::kSourceFile) : "";
+    settings.setText(keys::kSourceFile, file);
+    sources.roots = {file};
+    sources.firstOutput =
+        fileModeOutputPath(sources.destination, settings.getText(keys::kDestinationFile));
+    return startWalk(std::move(sources));
 }
 
-void BatchRunner::startJob(std::vector<std::string> files, const std::string& output) {
-    files_ = std::move(files);
-    for (size_t i = 1; i < files_.size(); ++i) {
-        services_.sources.append(files_[i]);
-    }
-    job_ = std::make_unique<ConversionJob>(services_, files_.front(), output);
-    job_->start();
-    panel_.setConvertButton("Stop", true);
+bool BatchRunner::startSources(BatchSources sources) {
+    return !job_ && startWalk(std::move(sources));
 }
 
-bool BatchRunner::startFiles(const std::vector<std::string>& files) {
-    if (files.empty() || job_) {
+bool BatchRunner::startWalk(BatchSources sources) {
+    panel_.lock(false);
+    SourceFileList& list = services_.sources;
+    list.clear();
+    walk_.start(std::move(sources), list);
+    // What the walk leaves out before its first file is logged now, before the job's lines.
+    std::optional<SourceEntry> first;
+    while ((first = list.takeNext()) && first->isNoticeOnly()) {
+        services_.log.writeLine(first->notice);
+    }
+    if (!first) {
+        walk_.stop();
+        panel_.lock(true);
         return false;
     }
-    panel_.lock(false);
-    SettingsStore& settings = services_.settings;
-    settings.setNumber(keys::kMode, kModeFile);
-    settings.setText(keys::kSourceFile, files.front());
-    settings.setText(keys::kDestinationFile, defaultDestinationFile(files.front()));
-    startJob(files, fileModeOutputPath(settings.getText(keys::kDestinationPath),
-                                       settings.getText(keys::kDestinationFile)));
+    if (!first->notice.empty()) {
+        services_.log.writeLine(first->notice);
+    }
+    job_ = std::make_unique<ConversionJob>(services_, first->path, first->output);
+    job_->outputRoot = first->outputRoot;
+    job_->start();
+    panel_.setConvertButton("Stop", true);
     return true;
 }
 
 bool BatchRunner::stopAndFinish() {
     panel_.lock(false);
     const bool stopped = job_ != nullptr;
+    // The walk first: the session may be waiting for its next file.
+    walk_.stop();
     if (job_) {
         job_->stop();
         job_.reset();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/source_walk.h"
 #include "engine/conversion_job.h"
 #include "engine/engine_services.h"
 
@@ -21,7 +22,8 @@ public:
 };
 
 // What the Convert!/Stop button does. Runs on the thread that owns the batch (the dialog's);
-// the conversion threads take the further files from the source list themselves.
+// the conversion threads take the further files from the source list themselves, while the
+// walk of the sources goes on adding to it.
 class BatchRunner {
 public:
     BatchRunner(EngineServices& services, BatchPanel& panel);
@@ -32,13 +34,13 @@ public:
     // The button: starts a batch, or stops the one running. In FILE mode a "Destination File"
     // that was never stored is first made from "Source File".
     void convertPressed();
-    // Fills the source list from the settings, makes the job of its first file and starts it.
+    // Starts the batch that the settings name, its sources walked as it goes (the files of
+    // "Source", and of its sub-folders when "Include Subfolders" says so, in DIRECTORY mode).
     // False when there was nothing to convert ("No files found in ...").
     bool startBatch();
-    // Starts a batch of the given files, in their order, whatever the stored mode: each
-    // output is its source's base name and ".flv" in "Destination Path", as FILE mode names
-    // it. False when there is no file.
-    bool startFiles(const std::vector<std::string>& files);
+    // Starts a batch of the given sources, in their order, whatever the stored mode. False
+    // when none of them gives a file to convert.
+    bool startSources(BatchSources sources);
     // Stops and destroys the running job, if any, and gives the panel back. True when a job
     // was ended. Called for the button, the dialog's close and the end-of-batch notice.
     bool stopAndFinish();
@@ -49,17 +51,19 @@ public:
 
     const ConversionJob* currentJob() const { return job_.get(); }
     bool isRunning() const { return job_ != nullptr; }
-    // Every file of the running (or last) batch, in the order they are converted.
-    const std::vector<std::string>& batchFiles() const { return files_; }
+    // The files of the running (or last) batch, in the order they are converted, and their
+    // durations as far as they are known: both grow while the sources are walked.
+    const SourceWalk& walk() const { return walk_; }
 
 private:
-    // Queues the files, makes the job of the first one and starts it.
-    void startJob(std::vector<std::string> files, const std::string& output);
+    // Walks the sources, makes the job of the first file found and starts it; false when the
+    // walk found none.
+    bool startWalk(BatchSources sources);
 
     EngineServices& services_;
     BatchPanel& panel_;
     std::unique_ptr<ConversionJob> job_;
-    std::vector<std::string> files_;
+    SourceWalk walk_;
 };
 
 }  // namespace morvane

@@ -94,6 +94,8 @@ public:
     // afterwards; read by the session only.
     std::string sourcePath;
     std::string outputPath;
+    // The destination under which the output's missing folders are made; empty: none are.
+    std::string outputRoot;
     OutputFile output;
 
     std::atomic<bool> running{false};

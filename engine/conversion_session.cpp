@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/conversion_job.h"
+#include "engine/output_folders.h"
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
 #include "files/output_paths.h"
@@ -85,6 +86,7 @@ public:
         if (job_.running) {
             do {
                 convertFile();
+                folders_.removeEmptyOnWayTo(job_.outputPath);
             } while (takeNextFile());
         } else {
             // Stopped before the first file began: its "Converting process... " line still
@@ -113,6 +115,9 @@ private:
             log_.writeLine("failed\nNot a regular file, not a valid source\n\n");
             notDone();
             return;
+        }
+        if (!job_.outputRoot.empty()) {
+            folders_.makeFor(job_.outputRoot, job_.outputPath);
         }
         if (!job_.output.create(job_.outputPath)) {
             log_.writeLine(
@@ -341,18 +346,33 @@ private:
 
     bool takeNextFile() {
         SourceFileList& sources = job_.services.sources;
-        job_.sourcePath = sources.takeFront();
-        if (job_.sourcePath.empty()) {
+        std::optional<SourceEntry> entry;
+        while ((entry = sources.takeNext()) && job_.running) {
+            if (!entry->notice.empty()) {
+                log_.writeLine(entry->notice);
+            }
+            if (!entry->isNoticeOnly()) {
+                break;
+            }
+        }
+        if (!entry) {
             return false;
         }
         if (!job_.running) {
             sources.clear();
             return false;
         }
+        job_.sourcePath = std::move(entry->path);
+        job_.outputRoot = std::move(entry->outputRoot);
         const SettingsStore& settings = job_.services.settings;
         job_.outputPath =
-            furtherFileOutputPath(settings.getNumber(keys::kMode),
-                                  settings.getText(keys::kDestinationPath), job_.sourcePath);
+            !entry->output.empty()
+                ? std::move(entry->output)
+                : furtherFileOutputPath(settings.getNumber(keys::kMode),
+                                        settings.getText(keys::kDestinationPath), job_.sourcePath);
+        if (!job_.outputRoot.empty()) {
+            folders_.makeFor(job_.outputRoot, job_.outputPath);
+        }
         if (!OutputFile::canCreate(job_.outputPath)) {
             log_.writeLine(
                 formatted("failed\nError creating output file: %s...\n\n", job_.outputPath));
@@ -390,6 +410,7 @@ private:
 
     ConversionJob& job_;
     ConversionLog& log_;
+    OutputFolders folders_;
 };
 
 }  // namespace

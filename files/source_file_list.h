@@ -1,24 +1,49 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <string>
 
 namespace morvane {
 
-// The source paths of the running batch, first in first out. No lock: the batch runner fills
-// it and takes the first path before the conversion threads exist; from then until the
-// session thread has ended only that thread uses it.
+// One step of a batch: a source to convert, a log line to write when the batch reaches it
+// (a sub-folder that could not be read, a file left out), or both.
+struct SourceEntry {
+    std::string path;  // empty for a log line alone
+    // Where the output goes; empty: named by the stored mode.
+    std::string output;
+    // The missing folders between this one and the output's own are made when the output is
+    // written; empty: the output's folder must exist.
+    std::string outputRoot;
+    std::string notice;
+
+    bool isNoticeOnly() const { return path.empty() && output.empty(); }
+};
+
+// The sources of the running batch, first in first out. A walk of the source folders may
+// still be adding to it while the session takes from it: until the walk ends, takeNext()
+// waits for its next entry.
 class SourceFileList {
 public:
     void append(std::string path);
-    // The first path, removed; the empty string when the list is empty.
-    std::string takeFront();
+    void append(SourceEntry entry);
+    // A walk adds to the list from now until endFilling().
+    void beginFilling();
+    void endFilling();
+    // The first entry, removed; nothing when the list is empty and no walk adds to it.
+    std::optional<SourceEntry> takeNext();
+    // Empties the list and wakes a waiting takeNext(); a walk still running goes on adding.
     void clear();
-    size_t count() const { return paths_.size(); }
+    size_t count() const;
 
 private:
-    std::deque<std::string> paths_;
+    mutable std::mutex mutex_;
+    std::condition_variable added_;
+    std::deque<SourceEntry> entries_;  // guarded by mutex_
+    bool filling_ = false;             // guarded by mutex_
 };
 
 // The process's list.

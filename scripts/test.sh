@@ -4,7 +4,7 @@
 # again under ThreadSanitizer (any report fails the run), and finally a short run of the
 # fuzzers (the decoding graph, the settings file, the command line).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-install_packages clang libclang-rt-14-dev flvmeta qemu-user
+install_packages clang libclang-rt-14-dev flvmeta qemu-user at-spi2-core python3-pyatspi xvfb xauth
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 
 build build

@@ -17,6 +17,7 @@ inline constexpr std::string_view kMode = "Mode";
 inline constexpr std::string_view kAudioMode = "Audio Mode";
 inline constexpr std::string_view kCustomAudioMode = "Custom Audio Mode";
 inline constexpr std::string_view kCodec = "Codec";
+inline constexpr std::string_view kIncludeSubfolders = "Include Subfolders";
 
 // Texts.
 inline constexpr std::string_view kSource = "Source";

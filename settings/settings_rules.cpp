@@ -81,6 +81,7 @@ void resetToDefaults(SettingsStore& store) {
         store.setText(text, "");
     }
     store.setNumber(keys::kCodec, kCodecSparkMp3);
+    store.setNumber(keys::kIncludeSubfolders, 0);
 }
 
 void loadAndValidate(SettingsStore& store) {
@@ -98,6 +99,10 @@ void loadAndValidate(SettingsStore& store) {
     const int32_t codec = store.getNumber(keys::kCodec);
     if (codec < 0 || codec >= kCodecCount) {
         store.setNumber(keys::kCodec, kCodecSparkMp3);
+    }
+    // Off unless it says on: missing in files from before the choice, or any other value.
+    if (store.getNumber(keys::kIncludeSubfolders) != 1) {
+        store.setNumber(keys::kIncludeSubfolders, 0);
     }
 }
 

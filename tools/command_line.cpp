@@ -7,11 +7,6 @@
 #include <optional>
 #include <string_view>
 
-#include <filesystem>
-#include <map>
-
-#include "files/output_paths.h"
-#include "files/source_folder.h"
 #include "settings/profiles.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_rules.h"
@@ -33,8 +28,9 @@ enum LongOnly : int {
     kVersionOption,
 };
 
-constexpr std::array<option, 16> kOptions{{
+constexpr std::array<option, 17> kOptions{{
     {"output", required_argument, nullptr, 'o'},
+    {"recursive", no_argument, nullptr, 'r'},
     {"profile", required_argument, nullptr, kProfileOption},
     {"video-kbps", required_argument, nullptr, kVideoKbpsOption},
     {"audio-kbps", required_argument, nullptr, kAudioKbpsOption},
@@ -135,7 +131,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     opterr = 0;
     const int argc = static_cast<int>(argv.size()) - 1;
     for (;;) {
-        const int option = getopt_long(argc, argv.data(), ":o:yqh", kOptions.data(), nullptr);
+        const int option = getopt_long(argc, argv.data(), ":o:ryqh", kOptions.data(), nullptr);
         if (option == -1) {
             break;
         }
@@ -219,6 +215,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 o.watermark = WatermarkChoice::None;
                 o.watermarkPath.clear();
                 break;
+            case 'r':
+                o.recursive = true;
+                break;
             case 'y':
                 o.overwrite = true;
                 break;
@@ -266,33 +265,6 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
-ConversionPlan planConversion(const std::vector<std::string>& sources) {
-    ConversionPlan plan;
-    std::map<std::string, std::string> sourceOfOutput;
-    for (const std::string& source : sources) {
-        std::error_code error;
-        if (!std::filesystem::exists(source, error)) {
-            return {{}, "cannot find '" + source + "'"};
-        }
-        std::vector<std::string> files;
-        if (std::filesystem::is_directory(source, error)) {
-            files = listSourceFolder(source);
-        } else {
-            files.push_back(source);
-        }
-        for (std::string& file : files) {
-            const std::string output = defaultDestinationFile(file);
-            const auto [taken, added] = sourceOfOutput.emplace(output, file);
-            if (!added) {
-                return {{},
-                        "'" + taken->second + "' and '" + file + "' would both write " + output};
-            }
-            plan.files.push_back(std::move(file));
-        }
-    }
-    return plan;
-}
-
 void applyOptions(const CommandLineOptions& options, SettingsStore& store, ProfileTable& table) {
     resetToDefaults(store);
     store.setText(keys::kDestinationPath, options.outputFolder);
@@ -314,15 +286,19 @@ std::string helpText() {
   or:  morvane-batch
 Convert video files into Flash Video (FLV) files.
 
-Each SOURCE is a file, or a folder whose files are converted in turn (sub-folders
-and .flv files are skipped). Each output is named after its source: clip.mp4
-gives clip.flv. Without arguments, convert what the stored settings name, as
+Each SOURCE is a file, or a folder whose files are converted in turn (.flv files
+are skipped, and so are sub-folders unless -r is given). Each output is named
+after its source: clip.mp4 gives clip.flv. Without arguments, convert what the stored settings name, as
 the window's Convert! does. The log goes to standard output and to a log file;
 when standard error is a terminal, a progress line shows the file, the share
 done, the time left and the speed.
 
   -o, --output=DIR        write the outputs into DIR, made if missing
                             (default: the current folder)
+  -r, --recursive         convert the files of the folders' sub-folders too,
+                            each output in the same sub-folder under DIR
+                            (made when its first output is written); links
+                            to folders are not followed, DIR is not walked
       --profile=NAME      modem, low, medium (default) or high
       --video-kbps=N      video bit rate, 40 to 2048 (Custom profile)
       --audio-kbps=N      audio bit rate, 16 to 1024 (Custom profile)
@@ -358,6 +334,9 @@ Examples:
         Convert holiday.mp4 into holiday.flv in the current folder.
   morvane-batch -o ~/flv --size=half clips/
         Convert every file of clips/ at half size into ~/flv.
+  morvane-batch -r -o ~/flv phone/
+        Convert phone/ and all its sub-folders, phone/2026-05/a.mp4 into
+        ~/flv/2026-05/a.flv.
   morvane-batch --profile=high --no-watermark -y talk.mkv
         Convert at the High profile without a watermark, replacing talk.flv.
   morvane-batch --format=h264 -o www/ talk.mkv

@@ -24,6 +24,7 @@ struct CommandLineOptions {
     int32_t threads = -1;  // video encoding threads (0: one per core); -1: MORVANE_THREADS
     WatermarkChoice watermark = WatermarkChoice::Searched;
     std::string watermarkPath;
+    bool recursive = false;  // the folders' sub-folders too, mirrored under outputFolder
     bool overwrite = false;
     bool quiet = false;
     std::string logPath = "morvane.log";
@@ -39,15 +40,6 @@ struct ParsedCommandLine {
 // The arguments after the program's name. No arguments: the stored settings, as the window's
 // Convert! does.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
-
-// The files a command-line run converts, in order: each file source, and the files of each
-// folder source. `error` names the first source that is missing, or two sources that would
-// write the same output name; then there are no files.
-struct ConversionPlan {
-    std::vector<std::string> files;
-    std::string error;
-};
-ConversionPlan planConversion(const std::vector<std::string>& sources);
 
 class SettingsStore;
 class ProfileTable;

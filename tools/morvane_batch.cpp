@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "batch/batch_runner.h"
-#include "files/output_paths.h"
 #include "files/source_file_list.h"
+#include "files/source_plan.h"
 #include "log/console_log_window.h"
 #include "log/conversion_log.h"
 #include "platform/tick_count.h"
@@ -79,7 +79,7 @@ public:
     void showProgress(const BatchRunner& runner) {
         if (progress_ && runner.isRunning()) {
             const ProgressFigures figures =
-                progressFiguresOf(*runner.currentJob(), runner.batchFiles(), tickCount());
+                progressFiguresOf(*runner.currentJob(), runner.walk(), tickCount());
             progress_->draw(progressLineText(figures, progress_->columns()));
         }
     }
@@ -119,20 +119,22 @@ int usageError(const std::string& problem) {
 }
 
 // Runs the batch that `start` begins until it ends or a stop signal comes; 0 when it ended by
-// itself with every one of `expected` files done (any number for 0), 1 otherwise.
+// itself with every file its walk found done and nothing left out, or when it found nothing
+// and `nothingIsDone`; 1 otherwise.
 template <typename Start>
 int runBatch(EngineServices& services, HeadlessOwner& owner, const sigset_t& awaited,
-             Console& console, size_t expected, Start start) {
+             Console& console, bool nothingIsDone, Start start) {
     BatchRunner runner(services, owner);
     start(runner);
     if (!runner.isRunning()) {
-        return 1;
+        return nothingIsDone && runner.walk().leftOut() == 0 ? 0 : 1;
     }
     const bool stopped = waitForEndOrSignal(owner, awaited, console, runner);
     console.clearProgress();
     const ConversionJob& job = *runner.currentJob();
     const bool allDone = !stopped && job.filesNotDone == 0 && job.filesDone > 0 &&
-                         (expected == 0 || static_cast<size_t>(job.filesDone) == expected);
+                         static_cast<size_t>(job.filesDone) == runner.walk().fileCount() &&
+                         runner.walk().leftOut() == 0;
     runner.stopAndFinish();
     return allDone ? 0 : 1;
 }
@@ -163,7 +165,7 @@ int convertStored(const sigset_t& awaited) {
                                 console.clearProgress();
                                 endProcess(settings, status);
                             }};
-    const int status = runBatch(services, owner, awaited, console, 0,
+    const int status = runBatch(services, owner, awaited, console, false,
                                 [](BatchRunner& runner) { runner.convertPressed(); });
     settings.writeAll();
     console.clearProgress();
@@ -174,7 +176,9 @@ int convertStored(const sigset_t& awaited) {
 
 // The files and options of the command line, from the built-in defaults; no settings written.
 int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
-    const ConversionPlan plan = planConversion(options.sources);
+    // The sources and the names of their outputs are checked before anything starts; with
+    // --recursive, the sub-folders' files as the walk reaches them.
+    const SourcePlan plan = planSources(options.sources);
     if (!plan.error.empty()) {
         return usageError(plan.error);
     }
@@ -193,44 +197,33 @@ int convertNamed(const CommandLineOptions& options, const sigset_t& awaited) {
     log.open(options.logPath);
     log.setWindow(console.window());
 
+    SourceFileList sources;
+    HeadlessOwner owner;
+    EngineServices services{settings, profiles, sources, log, owner, [&console](int exitStatus) {
+                                console.clearProgress();
+                                ::_exit(exitStatus);
+                            }};
+    if (options.threads >= 0) {
+        services.encoderThreads = options.threads;
+    }
+    switch (options.watermark) {
+        case WatermarkChoice::Searched:
+            break;
+        case WatermarkChoice::File:
+            services.watermarkSearch = {options.watermarkPath};
+            break;
+        case WatermarkChoice::None:
+            services.watermarkSearch.clear();
+            break;
+    }
+    BatchSources batch;
+    batch.roots = options.sources;
+    batch.subFolders = options.recursive;
+    batch.destination = options.outputFolder;
     // An output that exists is left alone unless --overwrite says otherwise.
-    std::vector<std::string> files;
-    for (const std::string& file : plan.files) {
-        const std::filesystem::path output =
-            std::filesystem::path(options.outputFolder) / defaultDestinationFile(file);
-        if (!options.overwrite && std::filesystem::exists(output, error)) {
-            log.writeLine("Skipped " + file + ": " + output.string() +
-                          " exists already (--overwrite replaces it).\n\n");
-        } else {
-            files.push_back(file);
-        }
-    }
-    int status = files.size() == plan.files.size() ? 0 : 1;
-    if (!files.empty()) {
-        SourceFileList sources;
-        HeadlessOwner owner;
-        EngineServices services{
-            settings, profiles, sources, log, owner, [&console](int exitStatus) {
-                console.clearProgress();
-                ::_exit(exitStatus);
-            }};
-        if (options.threads >= 0) {
-            services.encoderThreads = options.threads;
-        }
-        switch (options.watermark) {
-            case WatermarkChoice::Searched:
-                break;
-            case WatermarkChoice::File:
-                services.watermarkSearch = {options.watermarkPath};
-                break;
-            case WatermarkChoice::None:
-                services.watermarkSearch.clear();
-                break;
-        }
-        const int batch = runBatch(services, owner, awaited, console, files.size(),
-                                   [&files](BatchRunner& runner) { runner.startFiles(files); });
-        status = std::max(status, batch);
-    }
+    batch.skipExisting = !options.overwrite;
+    const int status = runBatch(services, owner, awaited, console, true,
+                                [&batch](BatchRunner& runner) { runner.startSources(batch); });
     console.clearProgress();
     log.setWindow(nullptr);
     log.close();

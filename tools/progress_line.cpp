@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "batch/source_walk.h"
 #include "engine/conversion_job.h"
 #include "engine/progress.h"
 #include "log/terminal_text.h"
@@ -46,14 +47,14 @@ std::string shortenedName(const std::string& name, size_t room) {
 
 }  // namespace
 
-ProgressFigures progressFiguresOf(const ConversionJob& job, const std::vector<std::string>& files,
+ProgressFigures progressFiguresOf(const ConversionJob& job, const SourceWalk& walk,
                                   uint32_t nowTick) {
     ProgressFigures figures;
-    figures.fileCount = files.size();
+    figures.fileCount = walk.fileCount();
     const auto ended = static_cast<size_t>(std::max(0, job.filesDone + job.filesNotDone));
-    figures.fileNumber = std::min(ended + 1, files.size());
+    figures.fileNumber = std::min(ended + 1, figures.fileCount);
     if (figures.fileNumber > 0) {
-        figures.name = files[figures.fileNumber - 1];
+        figures.name = walk.file(figures.fileNumber - 1);
     }
     figures.percent = std::clamp(progressPercent(job), 0, 100);
     figures.timeLeft = timeLeftText(job, nowTick);

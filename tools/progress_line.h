@@ -12,6 +12,7 @@
 namespace morvane {
 
 class ConversionJob;
+class SourceWalk;
 
 // What the progress line shows of a running batch.
 struct ProgressFigures {
@@ -23,8 +24,9 @@ struct ProgressFigures {
     double speed = 0;      // seconds of media encoded per second; 0 while not yet known
 };
 
-// The figures of `job`, whose batch converts `files` in this order, at the tick `nowTick`.
-ProgressFigures progressFiguresOf(const ConversionJob& job, const std::vector<std::string>& files,
+// The figures of `job`, whose batch converts the files `walk` finds in this order, at the tick
+// `nowTick`.
+ProgressFigures progressFiguresOf(const ConversionJob& job, const SourceWalk& walk,
                                   uint32_t nowTick);
 
 // The line, for example "[2/5] clip.mp4   43%  00:01:12 left  1.8x": the name without its

@@ -33,6 +33,7 @@ enum ControlId : int {
     kFormatList = 1026,
     kFileCounterLabel = 1027,
     kBatchLeftLabel = 1028,
+    kSubFoldersBox = 1029,
 };
 
 }  // namespace morvane::ui

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvane::ui {
 
@@ -12,8 +13,8 @@ namespace morvane::ui {
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // An existing file, or nothing when the user cancels.
-    virtual std::optional<std::string> chooseFile(std::string_view title) = 0;
+    // One or more existing files; none when the user cancels.
+    virtual std::vector<std::string> chooseFiles(std::string_view title) = 0;
     // A folder, starting at `start`; nothing when the user cancels.
     virtual std::optional<std::string> chooseFolder(std::string_view title,
                                                     std::string_view start) = 0;

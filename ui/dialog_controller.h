@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/batch_runner.h"
 #include "engine/engine_services.h"
@@ -27,10 +28,8 @@ class DialogController final : public BatchPanel {
 public:
     // `services` must outlive the controller; its listener answers the end of a batch by
     // calling batchEnded() on the dialog's thread.
-    // `probe` tells the duration of a batch's files (by default, from their containers).
     DialogController(EngineServices& services, ProfileTable& profiles, DialogView& view,
-                     Desktop& desktop,
-                     BatchProgress::DurationProbe probe = BatchProgress::DurationProbe());
+                     Desktop& desktop);
     DialogController(const DialogController&) = delete;
     DialogController& operator=(const DialogController&) = delete;
 
@@ -52,6 +51,13 @@ public:
     // what is neither a file nor a folder.
     bool canTakeSource(const std::string& path) const;
     bool takeSource(const std::string& path);
+    // Several files or folders (a drop, the command line): FILE mode, converted in their order,
+    // each output named after its source in the destination folder, with the Filename field
+    // disabled. Refused, with a log line and nothing changed, when two would write the same
+    // output name; else as takeSource(). One path is taken as takeSource() takes it.
+    bool canTakeSources(const std::vector<std::string>& paths) const;
+    bool takeSources(const std::vector<std::string>& paths);
+    void subFoldersToggled(bool checked);
     void chooseDestination();
     void sourceModeSelected(int32_t position);
     void fileNameEdited(std::string_view text);
@@ -77,14 +83,20 @@ private:
     void startOrStopBatchFigures();
     void takeSourceFile(const std::string& file);
     void takeSourceFolder(const std::string& folder);
+    void takeSeveralSources(const std::vector<std::string>& paths);
+    void forgetSeveralSources();
+    // The sources of a FILE batch with more than one: then the Filename field has no use.
+    bool hasSeveralSources() const { return several_.size() > 1; }
 
     SettingsStore& settings_;
+    ConversionLog& log_;
     DialogView& view_;
     Desktop& desktop_;
     SettingsPanel panel_;
     BatchRunner runner_;
     BatchProgress batchProgress_;
     bool figuresShown_ = false;
+    std::vector<std::string> several_;
 };
 
 }  // namespace morvane::ui

@@ -20,6 +20,7 @@ enum class ControlKind {
     kGroupBox,
     kPicture,  // an empty picture control
     kLink,     // a label that opens the product's web address
+    kCheckBox,
 };
 
 // A rectangle in dialog units: a horizontal unit is a quarter of the font's average character
@@ -45,8 +46,13 @@ inline constexpr int kDialogWidth = 398;  // dialog units
 inline constexpr int kDialogHeight = 330;
 
 // The dialog's controls in template order, which is also the tab order.
-inline constexpr std::array<TemplateControl, 47> kDialogTemplate{{
-    {kSourceModeList, ControlKind::kList, "", {15, 20, 164, 67}, "sourceMode1012"},
+inline constexpr std::array<TemplateControl, 48> kDialogTemplate{{
+    {kSourceModeList, ControlKind::kList, "", {15, 20, 70, 67}, "sourceMode1012"},
+    {kSubFoldersBox,
+     ControlKind::kCheckBox,
+     "Include sub-folders",
+     {92, 21, 87, 10},
+     "subFolders1029"},
     {kSourceField, ControlKind::kReadOnlyField, "", {15, 42, 141, 12}, "source1002"},
     {kSourceBrowse, ControlKind::kPushButton, "...", {161, 42, 18, 12}, "chooseSource1006"},
     {kDestinationField, ControlKind::kReadOnlyField, "", {15, 91, 141, 12}, "destination1007"},
@@ -155,8 +161,8 @@ constexpr std::string_view accessibleNameOf(ControlId id) {
             return "Log";
         case kProgressBar:
             return "Progress";
-        case kTimeLeftLabel:
-            return "Time Left";
+        case kTimeLeftLabel:  // not "Time Left": its caption is a label of its own
+            return "Time left for this file";
         case kFileCounterLabel:
             return "File";
         case kBatchLeftLabel:

@@ -18,6 +18,9 @@ public:
     virtual void fillList(ControlId id, const std::vector<std::string_view>& items) = 0;
     // Selects a list position; a position the list does not have leaves it without selection.
     virtual void selectListItem(ControlId id, int position) = 0;
+    // The text shown when the pointer rests on a control; empty for none.
+    virtual void setToolTip(ControlId /*id*/, std::string_view /*text*/) {}
+    virtual void setChecked(ControlId /*id*/, bool /*checked*/) {}
     virtual void setProgress(int percent) = 0;
     // The window's title, as the task bar shows it.
     virtual void setTitle(std::string_view /*title*/) {}

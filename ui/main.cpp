@@ -16,6 +16,7 @@
 #include "files/source_file_list.h"
 #include "log/conversion_log.h"
 #include "settings/process_settings.h"
+#include "ui/accessible_names.h"
 #include "ui/desktop_notifications.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_desktop.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     // The command line is not the program's: none of it reaches Qt either.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication application(qtArgc, argv);
+    ui::installAccessibleNames();
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ui::kApplicationId));
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(ui::kApplicationId),
                                                  QIcon(QStringLiteral(":/morvane/icon.png"))));

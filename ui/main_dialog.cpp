@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDropEvent>
@@ -29,16 +30,19 @@ std::string toUtf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// The one local file or folder that a drag carries.
-std::optional<std::string> droppedPath(const QMimeData* data) {
+// The local files and folders that a drag carries; none when it carries anything else.
+std::vector<std::string> droppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
     if (data == nullptr || !data->hasUrls()) {
-        return std::nullopt;
+        return paths;
     }
-    const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile()) {
-        return std::nullopt;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        paths.push_back(pathFromQString(url.toLocalFile()));
     }
-    return pathFromQString(urls.front().toLocalFile());
+    return paths;
 }
 
 }  // namespace
@@ -147,6 +151,9 @@ void MainDialog::buildControls() {
             case ControlKind::kLink:
                 made = new LinkLabel(caption, this);
                 break;
+            case ControlKind::kCheckBox:
+                made = new QCheckBox(caption, this);
+                break;
         }
         made->setObjectName(fromUtf8(row.name));
         made->setGeometry(place);
@@ -177,6 +184,8 @@ void MainDialog::bindControls() {
             [this] { controller_.chooseDestination(); });
     connect(static_cast<QLineEdit*>(control(kFileNameField)), &QLineEdit::textEdited, this,
             [this](const QString& text) { controller_.fileNameEdited(toUtf8(text)); });
+    connect(static_cast<QCheckBox*>(control(kSubFoldersBox)), &QCheckBox::toggled, this,
+            [this](bool checked) { controller_.subFoldersToggled(checked); });
     connect(list(kSourceModeList), &QComboBox::activated, this,
             [this](int position) { controller_.sourceModeSelected(position); });
     connect(list(kSizeList), &QComboBox::activated, this,
@@ -228,6 +237,19 @@ void MainDialog::setControlEnabled(ControlId id, bool enabled) {
     }
 }
 
+void MainDialog::setToolTip(ControlId id, std::string_view text) {
+    if (QWidget* widget = control(id)) {
+        widget->setToolTip(fromUtf8(text));
+    }
+}
+
+void MainDialog::setChecked(ControlId id, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(control(id))) {
+        const QSignalBlocker quiet(box);  // what the settings say already
+        box->setChecked(checked);
+    }
+}
+
 void MainDialog::fillList(ControlId id, const std::vector<std::string_view>& items) {
     auto* list = qobject_cast<QComboBox*>(control(id));
     if (list == nullptr) {
@@ -268,8 +290,7 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
-    const std::optional<std::string> path = droppedPath(event->mimeData());
-    if (path && controller_.canTakeSource(*path)) {
+    if (controller_.canTakeSources(droppedPaths(event->mimeData()))) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -277,8 +298,7 @@ void MainDialog::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void MainDialog::dropEvent(QDropEvent* event) {
-    const std::optional<std::string> path = droppedPath(event->mimeData());
-    if (path && controller_.takeSource(*path)) {
+    if (controller_.takeSources(droppedPaths(event->mimeData()))) {
         event->acceptProposedAction();
     } else {
         event->ignore();

@@ -36,6 +36,8 @@ public:
     void setControlEnabled(ControlId id, bool enabled) override;
     void fillList(ControlId id, const std::vector<std::string_view>& items) override;
     void selectListItem(ControlId id, int position) override;
+    void setToolTip(ControlId id, std::string_view text) override;
+    void setChecked(ControlId id, bool checked) override;
     void setProgress(int percent) override;
     void setTitle(std::string_view title) override;
     void moveFocusToDialog() override;

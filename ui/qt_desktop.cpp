@@ -40,16 +40,19 @@ std::string pathFromQString(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-std::optional<std::string> QtDesktop::chooseFile(std::string_view title) {
+std::vector<std::string> QtDesktop::chooseFiles(std::string_view title) {
     QFileDialog dialog(owner_, fromUtf8(title));
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
     // Shown as "All files(*.*)", but taking every file: on this system many have no dot.
     dialog.setNameFilter(QStringLiteral("All files(*.*)(*)"));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
+    std::vector<std::string> files;
+    if (dialog.exec() == QDialog::Accepted) {
+        for (const QString& file : dialog.selectedFiles()) {
+            files.push_back(pathFromQString(file));
+        }
     }
-    return pathFromQString(dialog.selectedFiles().front());
+    return files;
 }
 
 std::optional<std::string> QtDesktop::chooseFolder(std::string_view title, std::string_view start) {

@@ -27,7 +27,7 @@ public:
     // The window that owns the boxes; may be set after construction.
     void setOwner(QWidget* owner) { owner_ = owner; }
 
-    std::optional<std::string> chooseFile(std::string_view title) override;
+    std::vector<std::string> chooseFiles(std::string_view title) override;
     std::optional<std::string> chooseFolder(std::string_view title,
                                             std::string_view start) override;
     void warn(std::string_view caption, std::string_view text) override;

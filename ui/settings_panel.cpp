@@ -122,7 +122,7 @@ void SettingsPanel::escapeInNumberField(ControlId field) {
 
 void SettingsPanel::lock(bool enable) {
     for (const ControlId id : {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList,
-                               kProfileList, kFormatList}) {
+                               kSubFoldersBox, kProfileList, kFormatList}) {
         view_.setControlEnabled(id, enable);
     }
     if (enable) {

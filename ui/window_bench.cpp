@@ -38,7 +38,7 @@ void dialogToFirstPaint(benchmark::State& state) {
         SourceFileList sources;
         ConversionLog log;
         struct : ui::Desktop {
-            std::optional<std::string> chooseFile(std::string_view) override { return {}; }
+            std::vector<std::string> chooseFiles(std::string_view) override { return {}; }
             std::optional<std::string> chooseFolder(std::string_view, std::string_view) override {
                 return {};
             }

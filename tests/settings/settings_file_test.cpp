@@ -260,13 +260,27 @@ TEST(SettingsRules, ACompleteFileIsKeptAndAnyMissingOrInvalidNumberResetsEveryth
         EXPECT_EQ(store->getText(keys::kSourceDirectory), "/in");
     }
 
-    // "Codec" came later: missing it means Sorenson Spark, and a value that names no format is
-    // brought back to it without touching the rest.
-    for (const std::string codec : {"", "\"Codec\"=dword:00000001\n", "\"Codec\"=\"h264\"\n",
-                                    "\"Codec\"=dword:ffffffff\n", "\"Codec\"=dword:00000007\n"}) {
-        SCOPED_TRACE(codec);
-        auto store = validated(kCompleteFile + codec);
-        EXPECT_EQ(store->getNumber(keys::kCodec), codec.find("01") != std::string::npos ? 1 : 0);
+    // "Codec" and "Include Subfolders" came later: missing, they mean Sorenson Spark and off,
+    // and a value that names no choice is brought back to that without touching the rest.
+    const struct {
+        std::string_view key;
+        std::string line;
+        int32_t value;
+    } laterKeys[] = {
+        {keys::kCodec, "", 0},
+        {keys::kCodec, "\"Codec\"=dword:00000001\n", 1},
+        {keys::kCodec, "\"Codec\"=\"h264\"\n", 0},
+        {keys::kCodec, "\"Codec\"=dword:ffffffff\n", 0},
+        {keys::kCodec, "\"Codec\"=dword:00000007\n", 0},
+        {keys::kIncludeSubfolders, "", 0},
+        {keys::kIncludeSubfolders, "\"Include Subfolders\"=dword:00000001\n", 1},
+        {keys::kIncludeSubfolders, "\"Include Subfolders\"=dword:00000002\n", 0},
+        {keys::kIncludeSubfolders, "\"Include Subfolders\"=\"yes\"\n", 0},
+    };
+    for (const auto& later : laterKeys) {
+        SCOPED_TRACE(later.line);
+        auto store = validated(kCompleteFile + later.line);
+        EXPECT_EQ(store->getNumber(later.key), later.value);
         EXPECT_EQ(store->getNumber(keys::kWidth), 640) << "the rest is lost";
     }
 }

@@ -18,6 +18,7 @@
 
 #include "tests/support/media.h"
 #include "tests/support/media_writer.h"
+#include "tests/support/source_tree.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
 
@@ -66,7 +67,8 @@ pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
                                        O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
     // As a script would: env XDG_CONFIG_HOME=... morvane-batch. The data folders, where a
-    // watermark may be, are the test's own too; TERM is what a terminal would say.
+    // watermark may be, are the test's own too; TERM is what a terminal would say. Run by root,
+    // it goes without root's powers over permissions, as a user's run would.
     std::vector<std::string> command = {"env",
                                         "XDG_CONFIG_HOME=" + (dir / "config").string(),
                                         "XDG_DATA_HOME=" + (dir / "data").string(),
@@ -74,6 +76,10 @@ pid_t startBatch(const test::TempDir& dir, std::vector<std::string> arguments,
                                         "TERM=xterm",
                                         MORVANE_BATCH_PATH};
     command.insert(command.end(), arguments.begin(), arguments.end());
+    if (::geteuid() == 0) {
+        command.insert(command.begin(),
+                       {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+    }
     if (onTerminal) {
         std::string line = "stty raw -echo cols 60 rows 24 && exec";
         for (const std::string& word : command) {
@@ -216,7 +222,8 @@ TEST(MorvaneBatch, ASignalMidFileLeavesTheOutputFolderAsItWas) {
             EXPECT_NE(output.find("Converting process... aborted"), std::string::npos) << output;
             // A file from before the choice of format gains it, as Sorenson Spark.
             EXPECT_EQ(test::readFile(settingsPath(dir)),
-                      "; edited by hand\n" + written + "\"Codec\"=dword:00000000\n")
+                      "; edited by hand\n" + written +
+                          "\"Codec\"=dword:00000000\n\"Include Subfolders\"=dword:00000000\n")
                 << "the settings were not written back as they were";
         }
     }
@@ -266,6 +273,27 @@ TEST(MorvaneBatch, ConvertsNamedFilesAndFoldersWithTheirOptionsAndReplacesOnlyWh
     EXPECT_EQ(replaced, 0) << replacedOutput;
     EXPECT_EQ(test::readFile(dir / "stdout.txt.err"), "") << "a progress line on a file";
     EXPECT_TRUE(test::readMedia(dir / "a.flv").opened);
+}
+
+// With -r, the files of every sub-folder too, each output in the same sub-folder under the
+// output folder: no folder for a sub-folder with nothing converted, no link to a folder
+// followed, the output folder inside the source not walked, an unreadable sub-folder logged and
+// the run then not called a success.
+TEST(MorvaneBatch, RecursiveMirrorsTheSubFoldersAndLeavesOutWhatItMust) {
+    test::TempDir dir;
+    const test::SourceTree tree(dir.path());
+
+    const auto [status, output] =
+        runBatch(dir, {"-r", "-o", tree.destination.string(), tree.root.string()});
+
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_EQ(test::treeOf(tree.destination),
+              tree.expectedOutputs(+[](const std::string& base) { return base + ".flv"; }));
+    EXPECT_NE(output.find("Could not read the folder " + tree.locked.string() +
+                          ", its files are skipped.\n\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find("failed"), std::string::npos) << output;
 }
 
 TEST(MorvaneBatch, RefusesAWrongCommandLineBeforeDoingAnything) {
@@ -431,11 +459,17 @@ TEST(MorvaneBatch, DrawsAProgressLineOnATerminalApartFromTheLog) {
     EXPECT_EQ(show.fault, "");
     EXPECT_EQ(show.text, test::readFile(dir / "morvane.log"));
     ASSERT_FALSE(show.lines.empty());
-    EXPECT_TRUE(show.lines.front().starts_with("[1/2] a.mkv ")) << show.lines.front();
-    // The line's own layout is the progress line's tests'; here, the file it tells of, that it
-    // tells the time left, and the terminal's width.
+    // The line's own layout is the progress line's tests'; here, the file it tells of (of as
+    // many as are found so far), that it tells the time left, and the terminal's width.
+    const auto ofFiles = [](const std::string& line, const std::string& counted) {
+        return line.starts_with("[" + counted + " ");
+    };
+    EXPECT_TRUE(ofFiles(show.lines.front(), "1/1] a.mkv") ||
+                ofFiles(show.lines.front(), "1/2] a.mkv"))
+        << show.lines.front();
     for (const std::string& line : show.lines) {
-        EXPECT_TRUE((line.starts_with("[1/2] a.mkv ") || line.starts_with("[2/2] b.mkv ")) &&
+        EXPECT_TRUE((ofFiles(line, "1/1] a.mkv") || ofFiles(line, "1/2] a.mkv") ||
+                     ofFiles(line, "2/2] b.mkv")) &&
                     line.find("% ") != std::string::npos && line.find(" left") != std::string::npos)
             << line;
         EXPECT_LT(line.size(), 60u) << line;

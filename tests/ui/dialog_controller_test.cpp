@@ -187,8 +187,9 @@ TEST_F(DialogControllerTest, InitialiseAndTheChoicesEnableWhatTheyTakeAndABatchG
         EXPECT_TRUE(!custom || customRowConverts(audioMode)) << "not as shown";
 
         // A batch takes every control but Exit away, then gives back what the settings allow.
-        for (const ControlId id : {kConvertButton, kSourceBrowse, kDestinationBrowse,
-                                   kSourceModeList, kSizeList, kProfileList, kFormatList}) {
+        for (const ControlId id :
+             {kConvertButton, kSourceBrowse, kDestinationBrowse, kSourceModeList, kSubFoldersBox,
+              kSizeList, kProfileList, kFormatList}) {
             expected[id] = true;
         }
         expected[kFileNameField] = sourceMode == kModeFile;
@@ -271,6 +272,49 @@ TEST_F(DialogControllerTest, TheChoosersOrAGivenFileOrFolderSetTheSourceAndDesti
                                                        {"Convert file", ""},
                                                        {"Please choose source folder", other},
                                                        {toDestination, clips}}));
+}
+
+// Several files picked at once are taken in FILE mode without the Filename field, shown as how
+// many with their list as the tooltip, and converted each under its own name into the
+// destination; two that would write one name are refused with a log line, nothing changed.
+TEST_F(DialogControllerTest, SeveralFilesAreConvertedUnderTheirOwnNamesUnlessTwoWouldClash) {
+    const fs::path out = dir_ / "out";
+    fs::create_directories(dir_ / "clips");
+    fs::create_directories(dir_ / "other");
+    fs::create_directories(out);
+    const std::string first = (dir_ / "clips/a.mkv").string();
+    const std::string second = (dir_ / "other/b.mkv").string();
+    const std::string clash = (dir_ / "other/a.avi").string();
+    const test::ClipRecipe brief{.width = 160, .height = 120, .seconds = 0.4};
+    for (const std::string& clip : {first, second, clash}) {
+        test::writeClip(clip, brief);
+    }
+    controller_.initialise();
+
+    fake_.answers = {first + "\n" + clash};
+    controller_.chooseSource();
+    EXPECT_NE(side_.recorded.text().find("Could not take these sources: '" + first + "' and '" +
+                                         clash + "' would both write a.flv."),
+              std::string::npos)
+        << side_.recorded.text();
+    EXPECT_EQ(settings_.getText(keys::kSourceFile), "") << "a refused choice was stored";
+
+    fake_.answers = {first + "\n" + second};
+    controller_.chooseSource();
+    EXPECT_EQ(std::tuple(fake_.text(kSourceField), fake_.toolTips[kSourceField],
+                         fake_.enabled.at(kFileNameField)),
+              std::tuple("2 files", first + "\n" + second, false));
+    settings_.setText(keys::kDestinationPath, out.string());
+    controller_.convertPressed();
+    ASSERT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
+    controller_.batchEnded();
+    EXPECT_EQ(test::namesIn(out), (std::vector<std::string>{"a.flv", "b.flv"}));
+    EXPECT_FALSE(fake_.enabled.at(kFileNameField)) << "given back after the batch";
+
+    ASSERT_TRUE(controller_.takeSource(second));
+    EXPECT_EQ(std::tuple(fake_.text(kSourceField), fake_.toolTips[kSourceField],
+                         fake_.enabled.at(kFileNameField)),
+              std::tuple(second, std::string(), true));
 }
 
 // A batch that ends while the user works in another window is notified; one that ends in view,

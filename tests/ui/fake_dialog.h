@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
@@ -36,13 +37,24 @@ public:
         const bool held = position >= 0 && position < static_cast<int>(lists[id].size());
         selected[id] = held ? position : -1;
     }
+    void setToolTip(ui::ControlId id, std::string_view text) override { toolTips[id] = text; }
+    void setChecked(ui::ControlId id, bool isChecked) override { checked[id] = isChecked; }
     void setProgress(int percent) override { progress = percent; }
     void setTitle(std::string_view title) override { windowTitle = title; }
     void moveFocusToDialog() override {}
     bool isActive() const override { return active; }
 
-    std::optional<std::string> chooseFile(std::string_view title) override {
-        return chooseFolder(title, {});
+    // An answer names several files on lines of their own.
+    std::vector<std::string> chooseFiles(std::string_view title) override {
+        std::vector<std::string> files;
+        if (const std::optional<std::string> answer = chooseFolder(title, {})) {
+            for (size_t start = 0; start <= answer->size();) {
+                const size_t end = std::min(answer->find('\n', start), answer->size());
+                files.push_back(answer->substr(start, end - start));
+                start = end + 1;
+            }
+        }
+        return files;
     }
     std::optional<std::string> chooseFolder(std::string_view title,
                                             std::string_view start) override {
@@ -67,6 +79,8 @@ public:
 
     ControlTexts texts;
     std::map<ui::ControlId, bool> enabled;
+    std::map<ui::ControlId, std::string> toolTips;
+    std::map<ui::ControlId, bool> checked;
     std::map<ui::ControlId, std::vector<std::string>> lists;
     std::map<ui::ControlId, int> selected;  // -1: nothing selected
     int progress = -1;

@@ -22,6 +22,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/ui/fake_dialog.h"
 #include "ui/dialog_template.h"
+#include "ui/accessible_names.h"
 #include "ui/dialog_units.h"
 #include "ui/log_view.h"
 #include "ui/main_dialog.h"
@@ -195,11 +196,14 @@ TEST_F(MainDialogTest, TheLogShowsTextsFromAnyThreadInOrderOpensItsLinksAndDrops
 
 // Drops as a file manager makes them, on a field or on the log: the dialog takes one local file
 // or folder wherever it lands, and refuses the rest with everything left as it was.
-TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
+TEST_F(MainDialogTest, TakesDroppedLocalFilesOrFoldersAnywhere) {
     const std::filesystem::path clips = dir_ / "clips";
     const std::filesystem::path holiday = clips / "holiday.avi";
+    const std::filesystem::path more = dir_ / "more";
     std::filesystem::create_directories(clips);
+    std::filesystem::create_directories(more);
     test::writeFile(holiday, "");
+    test::writeFile(more / "party.mpg", "");
     const auto local = [](const std::filesystem::path& path) {
         return QUrl::fromLocalFile(pathToQString(path.string()));
     };
@@ -217,7 +221,10 @@ TEST_F(MainDialogTest, TakesOneDroppedLocalFileOrFolderAnywhere) {
     QWidget* fileName = &widget<QLineEdit>(kFileNameField);
     // Taken or not, and the mode the list shows then; what is taken, the logic's tests check.
     for (const auto& [target, urls, taken, mode] :
-         {std::tuple{fileName, QList{local(holiday), local(clips)}, false, kModeFile},
+         {std::tuple{fileName, QList{local(clips)}, true, kModeDirectory},
+          {fileName, QList{local(holiday), QUrl("https://example.org/a.avi")}, false,
+           kModeDirectory},
+          {fileName, QList{local(holiday), local(more)}, true, kModeFile},
           {fileName, QList{QUrl("https://example.org/holiday.avi")}, false, kModeFile},
           {fileName, QList{local(dir_ / "missing.avi")}, false, kModeFile},
           {fileName, QList{local(clips)}, true, kModeDirectory},
@@ -297,6 +304,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    morvane::ui::installAccessibleNames();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
