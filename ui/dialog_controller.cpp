@@ -188,12 +188,14 @@ void DialogController::takeSeveralSources(const std::vector<std::string>& paths)
     view_.setControlText(kSourceField, severalSourcesText(paths));
     view_.setToolTip(kSourceField, list);
     view_.setControlEnabled(kFileNameField, false);
+    view_.setControlText(kFileNameField, "");  // each output has its own
 }
 
 void DialogController::forgetSeveralSources() {
     if (!several_.empty()) {
         several_.clear();
         view_.setToolTip(kSourceField, "");
+        view_.setControlText(kFileNameField, settings_.getText(keys::kDestinationFile));
     }
 }
 

@@ -29,11 +29,9 @@ TEST(BatchRunner, AFolderBatchMirrorsItsSubFoldersWhenAsked) {
         EXPECT_EQ(engine.runner().currentJob()->filesDone, static_cast<int>(files));
         engine.runner().stopAndFinish();
 
-        std::vector<std::string> expected =
-            tree.expectedOutputs(+[](const std::string& base) { return base + ".mkv.flv"; });
-        if (!subFolders) {
-            expected = {"a.mkv.flv", "g.mkv"};
-        }
+        const std::vector<std::string> expected =
+            subFolders ? test::SourceTree::expectedOutputs(".mkv.flv")
+                       : std::vector<std::string>{"a.mkv.flv", "g.mkv"};
         EXPECT_EQ(test::treeOf(tree.destination), expected);
         const std::string unreadable =
             "Could not read the folder " + tree.locked.string() + ", its files are skipped.";

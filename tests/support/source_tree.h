@@ -22,8 +22,8 @@ struct SourceTree {
     std::filesystem::path destination;  // root/out
     std::filesystem::path locked;
     // Every file and folder under the destination after a batch of the tree with its
-    // sub-folders, relative, sorted, each output named after its source as `name` says.
-    std::vector<std::string> expectedOutputs(std::string (*name)(const std::string& base)) const;
+    // sub-folders, relative, sorted, each output its source's base name and `ending`.
+    static std::vector<std::string> expectedOutputs(const std::string& ending);
 };
 
 // Every file and folder under `folder`, relative to it, sorted; links are not followed.

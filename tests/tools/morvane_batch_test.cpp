@@ -287,8 +287,7 @@ TEST(MorvaneBatch, RecursiveMirrorsTheSubFoldersAndLeavesOutWhatItMust) {
         runBatch(dir, {"-r", "-o", tree.destination.string(), tree.root.string()});
 
     EXPECT_EQ(status, 1) << output;
-    EXPECT_EQ(test::treeOf(tree.destination),
-              tree.expectedOutputs(+[](const std::string& base) { return base + ".flv"; }));
+    EXPECT_EQ(test::treeOf(tree.destination), test::SourceTree::expectedOutputs(".flv"));
     EXPECT_NE(output.find("Could not read the folder " + tree.locked.string() +
                           ", its files are skipped.\n\n"),
               std::string::npos)

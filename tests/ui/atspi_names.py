@@ -90,18 +90,11 @@ def main():
         sys.exit(__doc__)
     program = os.path.abspath(sys.argv[1])
     if os.environ.get("MORVANE_ATSPI_SESSION") != "1":
-        # Again, under a virtual X server and on a session bus of its own.
-        for tool, package in (("xvfb-run", "xvfb xauth"), ("dbus-run-session", "dbus-daemon"),
-                              ("/usr/libexec/at-spi-bus-launcher", "at-spi2-core")):
-            if shutil.which(tool) is None:
-                sys.exit(f"atspi_names: needs {tool}: apt-get install {package}")
+        # Again, under a virtual X server and on a session bus of its own (the packages xvfb,
+        # xauth, dbus-daemon, at-spi2-core and python3-pyatspi).
         env = dict(os.environ, MORVANE_ATSPI_SESSION="1")
         sys.exit(subprocess.call(["xvfb-run", "-a", "dbus-run-session", "--", sys.executable,
                                   os.path.abspath(__file__), program], env=env))
-    try:
-        import pyatspi  # noqa: F401
-    except ImportError:
-        sys.exit("atspi_names: needs pyatspi: apt-get install python3-pyatspi")
     fault = inside_session(program)
     if fault:
         sys.exit(f"atspi_names: FAILED\n{fault}")

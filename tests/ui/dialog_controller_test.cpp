@@ -302,8 +302,8 @@ TEST_F(DialogControllerTest, SeveralFilesAreConvertedUnderTheirOwnNamesUnlessTwo
     fake_.answers = {first + "\n" + second};
     controller_.chooseSource();
     EXPECT_EQ(std::tuple(fake_.text(kSourceField), fake_.toolTips[kSourceField],
-                         fake_.enabled.at(kFileNameField)),
-              std::tuple("2 files", first + "\n" + second, false));
+                         fake_.enabled.at(kFileNameField), fake_.text(kFileNameField)),
+              std::tuple("2 files", first + "\n" + second, false, ""));
     settings_.setText(keys::kDestinationPath, out.string());
     controller_.convertPressed();
     ASSERT_TRUE(side_.ended.waitFor(120s)) << "the batch did not end within 120 s";
@@ -313,8 +313,8 @@ TEST_F(DialogControllerTest, SeveralFilesAreConvertedUnderTheirOwnNamesUnlessTwo
 
     ASSERT_TRUE(controller_.takeSource(second));
     EXPECT_EQ(std::tuple(fake_.text(kSourceField), fake_.toolTips[kSourceField],
-                         fake_.enabled.at(kFileNameField)),
-              std::tuple(second, std::string(), true));
+                         fake_.enabled.at(kFileNameField), fake_.text(kFileNameField)),
+              std::tuple(second, std::string(), true, "b.flv"));
 }
 
 // A batch that ends while the user works in another window is notified; one that ends in view,
