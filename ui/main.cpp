@@ -1,6 +1,6 @@
 // morvane: the converter's window. The settings come from the settings file and go back to it
-// when the window closes and again when the process ends. A file or folder named on the
-// command line (as the desktop's "Open With" names it) becomes the source, as if dropped on
+// when the window closes and again when the process ends. The files or folders named on the
+// command line (as the desktop's "Open With" names them) become the source, as if dropped on
 // the window.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "files/source_file_list.h"
 #include "log/conversion_log.h"
@@ -44,9 +45,9 @@ void ensureRuntimeFolder() {
 }
 
 constexpr char kUsage[] =
-    "Usage: morvane [FILE]\n"
+    "Usage: morvane [FILE]...\n"
     "Open the window of Morvane, which converts video files into Flash Video (FLV) files.\n"
-    "A FILE (or folder) given becomes the source to convert.\n"
+    "The FILEs (or folders) given become the sources to convert.\n"
     "To convert without a window, use morvane-batch.\n";
 
 }  // namespace
@@ -59,11 +60,6 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::puts("morvane (Morvane) " MORVANE_VERSION);
         return 0;
-    }
-    if (argc > 2) {
-        std::fputs("morvane: one source at most\n", stderr);
-        std::fputs(kUsage, stderr);
-        return 2;
     }
     // A platform named by hand (offscreen, vnc, ...) needs no display of the desktop's.
     if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
@@ -92,12 +88,16 @@ int main(int argc, char** argv) {
         ui::QtDesktop desktop;
         ui::MainDialog dialog(settings, profiles, sources, log, desktop);
         desktop.setOwner(&dialog);
-        if (argc > 1) {
+        std::vector<std::string> given;
+        for (int i = 1; i < argc; ++i) {
             std::error_code error;
-            const std::filesystem::path given = std::filesystem::absolute(argv[1], error);
-            if (!dialog.controller().takeSource(given.string())) {
-                std::fprintf(stderr, "morvane: '%s' is not a file or folder to convert\n", argv[1]);
-            }
+            given.push_back(std::filesystem::absolute(argv[i], error).string());
+        }
+        if (!given.empty() && !dialog.controller().takeSources(given)) {
+            std::fputs(
+                "morvane: not taken as the source: each must be a file or a folder, and no "
+                "two may write the same output name\n",
+                stderr);
         }
         dialog.show();
         QApplication::exec();
