@@ -45,6 +45,7 @@ bool BatchRunner::startBatch() {
     const std::string file = mode == kModeFile ? settings.getText(keys::kSourceFile) : "";
     settings.setText(keys::kSourceFile, file);
     sources.roots = {file};
+    sources.foldersGiveTheirFiles = false;
     sources.firstOutput =
         fileModeOutputPath(sources.destination, settings.getText(keys::kDestinationFile));
     return startWalk(std::move(sources));
@@ -82,7 +83,11 @@ bool BatchRunner::startWalk(BatchSources sources) {
 bool BatchRunner::stopAndFinish() {
     panel_.lock(false);
     const bool stopped = job_ != nullptr;
-    // The walk first: the session may be waiting for its next file.
+    // The walk before the job: the session may be waiting for its next file. The job is told
+    // first, so that a file the walk still adds is not begun.
+    if (job_) {
+        job_->requestStop();
+    }
     walk_.stop();
     if (job_) {
         job_->stop();

@@ -78,7 +78,7 @@ void SourceWalk::walk(const std::stop_token& stopping, const BatchSources& sourc
             }
             list.append(SourceEntry{
                 path, output, relativeFolder.empty() ? std::string() : sources.destination, {}});
-            if (sources.readDurations) {
+            if (sources.readDurations && !stopping.stop_requested()) {
                 const int64_t duration = probeDurationMs(path);
                 std::lock_guard lock(mutex_);
                 durations_.push_back(duration);
@@ -86,7 +86,10 @@ void SourceWalk::walk(const std::stop_token& stopping, const BatchSources& sourc
         }
     };
     for (const std::string& root : sources.roots) {
-        if (!isFolder(root)) {
+        if (stopping.stop_requested()) {
+            return;
+        }
+        if (!sources.foldersGiveTheirFiles || !isFolder(root)) {
             take(root, {});
             continue;
         }

@@ -14,6 +14,8 @@ namespace morvane {
 // What a batch converts: files, and the files of folders, with the outputs in `destination`.
 struct BatchSources {
     std::vector<std::string> roots;  // files and folders, in this order
+    // False: every root is taken as a file (FILE mode, where a folder is refused as a source).
+    bool foldersGiveTheirFiles = true;
     // A folder's sub-folders too, each output in the same sub-folder under the destination.
     bool subFolders = false;
     std::string destination;

@@ -2,7 +2,7 @@
 # Converts a tree of short clips in sub-folders with `morvane-batch -r` and with the ffmpeg CLI
 # run on each file by `find ... -exec` into the same mirrored folders, at the same settings, and
 # prints the wall and CPU time of each and Morvane's resident memory over its run (sampled
-# every half second), which must stay flat however many files the tree holds.
+# every half second), which must stay flat over the run.
 #   bench/tree_compare.sh [FOLDERS] [FILES_PER_FOLDER] [SECONDS_PER_CLIP]
 # Defaults: 100 folders of 20 one-second clips (2,000 files). Needs a built tree (build/) and
 # the ffmpeg and time packages.

@@ -81,11 +81,15 @@ bool ConversionJob::start() {
     return true;
 }
 
-bool ConversionJob::stop() {
-    std::lock_guard lock(jobMutex);
+void ConversionJob::requestStop() {
     stopRequested = true;
     running = false;
     flowEvent.set();  // the session notices at once rather than at its next poll
+}
+
+bool ConversionJob::stop() {
+    std::lock_guard lock(jobMutex);
+    requestStop();
     while (!sessionThread.waitForEnd(std::chrono::milliseconds(10))) {
         services.listener.keepResponsive();
     }

@@ -61,6 +61,8 @@ public:
     // Starts the batch (caller's thread): logs the start of the first file, makes the encoder
     // from the settings and starts the encoder thread, the re-chunker and the session.
     bool start();
+    // Clears `running`, without waiting: the session begins no further file.
+    void requestStop();
     // Ends the batch (caller's thread): clears `running` and waits for the session thread to
     // end, keeping the caller responsive meanwhile; then lets go of the encoder.
     bool stop();

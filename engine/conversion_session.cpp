@@ -88,6 +88,7 @@ public:
                 convertFile();
                 folders_.removeEmptyOnWayTo(job_.outputPath);
             } while (takeNextFile());
+            folders_.removeEmptyOnWayTo(job_.outputPath);  // made for a file a stop left unbegun
         } else {
             // Stopped before the first file began: its "Converting process... " line still
             // gets its end, and the rest of the list goes as after any stop.

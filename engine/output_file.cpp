@@ -17,7 +17,8 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// "/out/Holiday.flv" gives "/out/.Holiday.flv.<12 random hex digits>.part".
+// "/out/Holiday.flv" gives "/out/.Holiday.flv.<12 random hex digits>.part", which a walk of the
+// folder knows as an output being written (isTemporaryOutputName).
 std::string hiddenName(const std::string& outputPath) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     const size_t slash = outputPath.rfind('/');

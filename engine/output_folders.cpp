@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace morvane {
@@ -16,9 +15,9 @@ bool OutputFolders::makeFor(const std::string& root, const std::string& outputPa
     }
     for (size_t slash = outputPath.find('/', root.size() + 1);
          slash != std::string::npos && slash <= end; slash = outputPath.find('/', slash + 1)) {
-        const std::string folder = outputPath.substr(0, slash);
+        std::string folder = outputPath.substr(0, slash);
         if (::mkdir(folder.c_str(), 0777) == 0) {
-            made_.push_back(folder);
+            made_.insert(std::move(folder));
         } else if (errno != EEXIST) {
             return false;
         }
@@ -27,15 +26,18 @@ bool OutputFolders::makeFor(const std::string& root, const std::string& outputPa
 }
 
 void OutputFolders::removeEmptyOnWayTo(const std::string& outputPath) {
-    for (auto folder = made_.rbegin(); folder != made_.rend();) {
-        const bool onTheWay = outputPath.size() > folder->size() &&
-                              outputPath.compare(0, folder->size(), *folder) == 0 &&
-                              outputPath[folder->size()] == '/';
-        if (onTheWay && ::rmdir(folder->c_str()) == 0) {
-            folder = std::make_reverse_iterator(made_.erase(std::next(folder).base()));
-        } else {
-            ++folder;
+    std::string folder = outputPath;
+    for (;;) {
+        const size_t slash = folder.rfind('/');
+        if (slash == std::string::npos) {
+            return;
         }
+        folder.resize(slash);
+        const auto made = made_.find(folder);
+        if (made == made_.end() || ::rmdir(folder.c_str()) != 0) {
+            return;
+        }
+        made_.erase(made);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <set>
 #include <string>
-#include <vector>
 
 namespace morvane {
 
@@ -19,7 +19,7 @@ public:
     void removeEmptyOnWayTo(const std::string& outputPath);
 
 private:
-    std::vector<std::string> made_;  // in the order made, so a parent comes before its children
+    std::set<std::string> made_;
 };
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "files/output_paths.h"
 #include "files/path_helpers.h"
 
 namespace morvane {
@@ -72,8 +73,10 @@ std::optional<FolderWalk::Found> FolderWalk::next() {
                     }
                     continue;
                 }
-                // A link to a file is that file; one to a folder is not followed.
-                if (IsDirectory(path) || IsSpecialFile(path) || ExtensionOf(path) == "flv") {
+                // A link to a file is that file; one to a folder is not followed. An output
+                // being written beside its source is none.
+                if (IsDirectory(path) || IsSpecialFile(path) || ExtensionOf(path) == "flv" ||
+                    isTemporaryOutputName(name)) {
                     continue;
                 }
                 return Found{Found::Kind::File, std::move(path), level.relative};

@@ -11,9 +11,10 @@ namespace morvane {
 
 // The files of a folder for a batch, one at a time and in the order the file system gives
 // them, with its sub-folders' files after its own when `recursive`; only the folders on the
-// way down are held, never the whole tree. Left out: ".flv" files (in any case), what is not a
-// regular file, symbolic links to folders (which could lead round in a loop), and the folder
-// `excluded` (the destination, when it lies inside), which is never walked.
+// way down are held, never the whole tree. Left out: ".flv" files (in any case), outputs being
+// written (when the destination is the folder itself), what is not a regular file, symbolic links
+// to folders (which could lead round in a loop), and the folder `excluded` (the destination, when
+// it lies inside), which is never walked.
 class FolderWalk {
 public:
     struct Found {

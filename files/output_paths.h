@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace morvane {
 
@@ -18,6 +19,10 @@ std::string fileModeOutputPath(const std::string& destinationPath,
 // a.avi and a.mpg do not collide. A file name without a '.' gets its name and ".flv".
 std::string directoryBatchOutputPath(const std::string& destinationPath,
                                      const std::string& sourcePath);
+
+// Whether a file name is that of an output being written: ".NAME.<12 hex digits>.part", as
+// OutputFile names one where the file system refuses a file without a name.
+bool isTemporaryOutputName(std::string_view name);
 
 // The files that a running batch takes after its first, by the stored "Mode": FILE gives
 // base name and ".flv", DIRECTORY as directoryBatchOutputPath, any other value the base name.

@@ -438,6 +438,14 @@ TEST(Conversion, NeverDestroysAUsersFile) {
     EXPECT_TRUE(gone.logText().ends_with("failed\nDirectory is not a valid source\n\n"))
         << gone.logText();
     EXPECT_TRUE(std::filesystem::is_empty(gone.outputFolder()));
+    EngineHarness folder;
+    std::filesystem::create_directories(folder.dir() / "clips");
+    std::filesystem::copy_file(Clips::shortClip(), folder.dir() / "clips" / "a.avi");
+    folder.convertFile(folder.dir() / "clips");
+    ASSERT_TRUE(folder.convert());
+    EXPECT_TRUE(folder.logText().ends_with("failed\nDirectory is not a valid source\n\n"))
+        << folder.logText();
+    EXPECT_TRUE(std::filesystem::is_empty(folder.outputFolder())) << "the folder's files went";
 }
 
 TEST(Conversion, KeepsMemoryBoundedOnLargeFrames) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "files/folder_walk.h"
 #include "files/output_paths.h"
 #include "files/path_helpers.h"
 #include "tests/support/temp_dir.h"
@@ -46,6 +49,24 @@ TEST(OutputPaths, FollowTheModeOfTheBatch) {
     EXPECT_EQ(furtherFileOutputPath(0, "/out", "/in/b.avi"), "/out/b.flv");
     EXPECT_EQ(furtherFileOutputPath(1, "/out", "/in/b.avi"), "/out/b.avi.flv");
     EXPECT_EQ(furtherFileOutputPath(7, "/out", "/in/b.avi"), "/out/b");
+}
+
+// A folder's walk takes its files but no output being written beside them, which the walk may
+// meet when the destination is the source folder itself.
+TEST(FolderWalk, LeavesOutOutputsBeingWritten) {
+    test::TempDir dir;
+    for (const char* name : {"a.avi", ".a.avi.flv.0123456789ab.part", ".notes.part",
+                             "b.0123456789ab.part", ".c.flv.0123456789AB.part"}) {
+        test::writeFile(dir / name, "");
+    }
+    std::vector<std::string> found;
+    FolderWalk walk(dir.path().string(), false);
+    while (const std::optional<FolderWalk::Found> file = walk.next()) {
+        found.push_back(std::filesystem::path(file->path).filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{".c.flv.0123456789AB.part", ".notes.part", "a.avi",
+                                               "b.0123456789ab.part"}));
 }
 
 }  // namespace
