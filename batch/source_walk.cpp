@@ -5,6 +5,7 @@
 
 #include "files/folder_walk.h"
 #include "files/output_paths.h"
+#include "settings/profiles.h"
 #include "source/media_duration.h"
 
 namespace morvane {
@@ -58,8 +59,8 @@ void SourceWalk::walk(const std::stop_token& stopping, const BatchSources& sourc
         const std::string folder = relativeFolder.empty()
                                        ? sources.destination
                                        : sources.destination + "/" + relativeFolder;
-        std::string output = sources.keepExtension ? directoryBatchOutputPath(folder, path)
-                                                   : folder + "/" + defaultDestinationFile(path);
+        std::string output =
+            furtherFileOutputPath(sources.keepExtension ? kModeDirectory : kModeFile, folder, path);
         if (!sources.firstOutput.empty() && sourceOfOutput.empty()) {
             output = sources.firstOutput;
         }

@@ -11,7 +11,6 @@
 #include "engine/output_folders.h"
 #include "engine/progress.h"
 #include "engine/sample_producers.h"
-#include "files/output_paths.h"
 #include "files/path_helpers.h"
 #include "platform/debug_output.h"
 #include "platform/thread_priority.h"
@@ -365,12 +364,7 @@ private:
         }
         job_.sourcePath = std::move(entry->path);
         job_.outputRoot = std::move(entry->outputRoot);
-        const SettingsStore& settings = job_.services.settings;
-        job_.outputPath =
-            !entry->output.empty()
-                ? std::move(entry->output)
-                : furtherFileOutputPath(settings.getNumber(keys::kMode),
-                                        settings.getText(keys::kDestinationPath), job_.sourcePath);
+        job_.outputPath = std::move(entry->output);
         if (!job_.outputRoot.empty()) {
             folders_.makeFor(job_.outputRoot, job_.outputPath);
         }

@@ -4,10 +4,6 @@
 
 namespace morvane {
 
-void SourceFileList::append(std::string path) {
-    append(SourceEntry{std::move(path), {}, {}, {}});
-}
-
 void SourceFileList::append(SourceEntry entry) {
     {
         std::lock_guard lock(mutex_);

@@ -12,9 +12,8 @@ namespace morvane {
 // One step of a batch: a source to convert, a log line to write when the batch reaches it
 // (a sub-folder that could not be read, a file left out), or both.
 struct SourceEntry {
-    std::string path;  // empty for a log line alone
-    // Where the output goes; empty: named by the stored mode.
-    std::string output;
+    std::string path;    // empty for a log line alone
+    std::string output;  // where it goes
     // The missing folders between this one and the output's own are made when the output is
     // written; empty: the output's folder must exist.
     std::string outputRoot;
@@ -28,7 +27,6 @@ struct SourceEntry {
 // waits for its next entry.
 class SourceFileList {
 public:
-    void append(std::string path);
     void append(SourceEntry entry);
     // A walk adds to the list from now until endFilling().
     void beginFilling();
